@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Starts LumoraViewer.exe (64-bit build) under Wine on a picture, or on a sample picture it makes.
+# With $DISPLAY set the viewer runs there until you close it. Without one, a private Xvfb is
+# started, the main window is waited for, a screenshot is saved to build/run-screenshot.png and
+# the viewer is ended.
+set -euo pipefail
+user_display="${DISPLAY:-}"
+. "$(dirname "$0")/lib/common.sh"
+trap lumora_cleanup EXIT
+
+"$LUMORA_ROOT/tools/setup.sh"
+dir="$LUMORA_BUILD/x64"
+lumora_configure_build x86_64 "$dir" OFF
+cmake --build "$dir" -j "$(nproc)" >/dev/null
+
+picture="${1:-}"
+if [ -z "$picture" ]; then
+  picture="$LUMORA_BUILD/sample.jpg"
+  if [ ! -f "$picture" ]; then
+    convert -size 2400x1600 -seed 7 plasma:steelblue-orange -blur 0x3 "$picture"
+  fi
+fi
+picture="$(cd "$(dirname "$picture")" && pwd)/$(basename "$picture")"
+exe="$dir/bin/LumoraViewer.exe"
+
+if [ -n "$user_display" ]; then
+  export DISPLAY="$user_display"
+  lumora_start_wine
+  echo "run: starting $exe \"$picture\" on $DISPLAY"
+  set +e
+  "$LUMORA_WINE" "$exe" "$(winepath -w "$picture" 2>/dev/null)"
+  rc=$?
+  echo "run: the viewer ended with exit code $rc"
+  exit 0
+fi
+
+lumora_start_xvfb
+lumora_start_wine
+echo "run: starting $exe \"$picture\" on a private display $DISPLAY"
+"$LUMORA_WINE" "$exe" "$(winepath -w "$picture" 2>/dev/null)" </dev/null >/dev/null 2>&1 &
+viewer=$!
+shot="$LUMORA_BUILD/run-screenshot.png"
+found=""
+for _ in $(seq 1 300); do
+  if ! kill -0 "$viewer" 2>/dev/null; then break; fi
+  found=$(xdotool search --onlyvisible --classname 'lumoraviewer.exe' 2>/dev/null | head -n1 || true)
+  [ -n "$found" ] && break
+  sleep 0.1
+done
+if [ -n "$found" ]; then
+  # Give the first paint a moment to land after the window maps.
+  for _ in $(seq 1 20); do sleep 0.1; done
+  import -window root -display "$DISPLAY" "$shot"
+  echo "run: the main window appeared; screenshot saved to $shot"
+  kill "$viewer" 2>/dev/null || true
+else
+  set +e
+  wait "$viewer"
+  rc=$?
+  echo "run: the viewer ended with exit code $rc without showing a main window"
+fi
