@@ -4,6 +4,7 @@ enable_testing()
 
 set(LUMORA_BIN_DIR "${CMAKE_BINARY_DIR}/bin")
 set(LUMORA_TEST_DIR "${CMAKE_BINARY_DIR}/tests")
+set(LUMORA_FIXTURES_DIR "${CMAKE_BINARY_DIR}/fixtures")
 file(MAKE_DIRECTORY "${LUMORA_BIN_DIR}" "${LUMORA_BIN_DIR}/resources" "${LUMORA_BIN_DIR}/lang"
      "${LUMORA_TEST_DIR}")
 
@@ -63,16 +64,31 @@ endfunction()
 # lumora_unit_test(name SOURCES ... [LIBS ...]): one GoogleTest executable, one ctest entry,
 # run through the toolchain's emulator (Wine for the 64-bit build).
 function(lumora_unit_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;FIXTURES" ${ARGN})
   add_executable(${name} ${T_SOURCES} "${LUMORA_MANIFEST_RC}")
   target_include_directories(${name} PRIVATE "${CMAKE_SOURCE_DIR}/src" "${CMAKE_SOURCE_DIR}/tests")
   target_link_libraries(${name} PRIVATE ${T_LIBS} lumora_gtest ${LUMORA_SYSTEM_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${LUMORA_TEST_DIR}")
   target_compile_definitions(${name} PRIVATE
-    LUMORA_SOURCE_DIR=L"${CMAKE_SOURCE_DIR}" LUMORA_BIN_DIR=L"${LUMORA_BIN_DIR}")
+    LUMORA_SOURCE_DIR=L"Z:${CMAKE_SOURCE_DIR}" LUMORA_BIN_DIR=L"Z:${LUMORA_BIN_DIR}"
+    LUMORA_FIXTURES_DIR=L"Z:${LUMORA_FIXTURES_DIR}")
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
   add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY "${LUMORA_TEST_DIR}")
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_FIXTURES)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${T_FIXTURES}")
+  endif()
+endfunction()
+
+# lumora_test_fixtures(name SCRIPT file.sh): a host shell script that makes test pictures with
+# ImageMagick/exiftool before the tests that list `name` in FIXTURES run. The script gets its own
+# output folder, ${LUMORA_FIXTURES_DIR}/<name>, as $1 (tests see it as LUMORA_FIXTURES_DIR
+# L"Z:/.../fixtures" + L"/<name>"). Linux programs cannot be run reliably from inside Wine.
+function(lumora_test_fixtures name)
+  cmake_parse_arguments(F "" "SCRIPT" "" ${ARGN})
+  add_test(NAME ${name}_setup
+           COMMAND sh "${F_SCRIPT}" "${LUMORA_FIXTURES_DIR}/${name}")
+  set_tests_properties(${name}_setup PROPERTIES FIXTURES_SETUP ${name})
 endfunction()
