@@ -120,8 +120,7 @@ class ScopedWindowDc {
 // Selects a GDI object into a DC and puts the previous one back on scope exit.
 class ScopedSelectObject {
  public:
-  ScopedSelectObject(HDC dc, HGDIOBJ obj)
-      : dc_(dc), old_(obj ? ::SelectObject(dc, obj) : nullptr) {}
+  ScopedSelectObject(HDC dc, HGDIOBJ obj) : dc_(dc), old_(obj ? ::SelectObject(dc, obj) : nullptr) {}
   ~ScopedSelectObject() {
     if (old_) ::SelectObject(dc_, old_);
   }
