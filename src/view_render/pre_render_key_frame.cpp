@@ -523,11 +523,22 @@ void CPreRenderKeyFrame::Draw(HDC dc, int left, int top, int right, int bottom) 
     }
     return;
   }
+  // Only the part of the image that lies in the bitmap and the clip area is bound: Wine's DC
+  // target writes back its whole bound rectangle, and what it did not draw comes out black.
   const SIZE size = SelectedBitmapSize(dc);
-  const RECT bound = {0, 0, size.cx, size.cy};
+  RECT bound = {0, 0, size.cx, size.cy};
+  const RECT image_rect = {left, top, right, bottom};
+  RECT clip = {};
+  if (!::IntersectRect(&bound, &bound, &image_rect)) return;
+  if (::GetClipBox(dc, &clip) != ERROR && !::IntersectRect(&bound, &bound, &clip)) return;
   if (FAILED(target_->BindDC(dc, &bound))) return;
   target_->BeginDraw();
-  target_->SetTransform(D2D1::Matrix3x2F::Identity());
+  target_->SetTransform(D2D1::Matrix3x2F::Translation(static_cast<float>(-bound.left),
+                                                      static_cast<float>(-bound.top)));
+  // Transparent pixels show the canvas, as they do in the composited fit frame.
+  const COLORREF canvas = image::GetRenderSettings().canvas_color;
+  target_->Clear(D2D1::ColorF(GetRValue(canvas) / 255.0f, GetGValue(canvas) / 255.0f,
+                              GetBValue(canvas) / 255.0f, 1.0f));
   const float l = static_cast<float>(left), t = static_cast<float>(top);
   const float r = static_cast<float>(right), b = static_cast<float>(bottom);
   for (KeyFrameSlot slot : candidates) {
@@ -557,7 +568,7 @@ void CPreRenderKeyFrame::Draw(HDC dc, int left, int top, int right, int bottom) 
     }
   }
   const HRESULT ended = target_->EndDraw();
-  if (ended == D2DERR_RECREATE_TARGET) {
+  if (ended == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
     last_drawn_ = DrawnFrame::kNone;
     ResetZoomContext();
   }

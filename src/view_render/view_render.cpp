@@ -142,7 +142,7 @@ COLORREF CBufferedView::PixelAt(int x, int y) const {
   ::GdiFlush();
   const auto* row = static_cast<const BYTE*>(bits_) + static_cast<size_t>(y) * width_ * 4;
   const BYTE* p = row + static_cast<size_t>(x) * 4;
-  return (static_cast<COLORREF>(p[2]) << 16) | (static_cast<COLORREF>(p[1]) << 8) | p[0];
+  return RGB(p[2], p[1], p[0]);
 }
 
 HBITMAP CBufferedView::EnsureScratch() {

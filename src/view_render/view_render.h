@@ -67,7 +67,7 @@ class CBufferedView {
   HBITMAP GetBitmap() const { return bitmap_.Get(); }
   int Width() const { return width_; }
   int Height() const { return height_; }
-  // Pixel (x, y) as 0x00RRGGBB; 0 outside.
+  // Pixel (x, y) as a COLORREF; 0 outside.
   COLORREF PixelAt(int x, int y) const;
   // Created on first use, same size and format.
   HBITMAP EnsureScratch();
