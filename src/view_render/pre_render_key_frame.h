@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <d2d1.h>
+#include <objidl.h>
 #include <gdiplus.h>
 #include <wincodec.h>
 
