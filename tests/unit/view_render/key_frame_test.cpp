@@ -279,3 +279,37 @@ TEST_F(KeyFrameTest, AfterARotationThePreviewReplacesTheCache) {
 }
 
 }  // namespace
+
+namespace {
+
+// Wider than the largest Direct2D bitmap: the 1:1 frame falls back to GDI+.
+TEST(KeyFrameFallback, ActualSizeBeyondTheDirect2DLimitIsDrawnWithGdiplus) {
+  view_render::SetViewSettings(ViewSettings());
+  FakeDocument doc;
+  doc.SetLoader(CWICImageLoader::FromBitmap(MakePatternSource(17000, 120).Get()),
+                L"Z:\\pictures\\panorama.png");
+  auto source = std::make_shared<FakeThumbnailSource>();
+  CSystemCache cache(source);
+  RecordingWindow window;
+  view_render::RenderEnvironment env;
+  env.document = &doc;
+  env.cache = &cache;
+  CViewRender render(env, 1700, 100, window.Get());
+  auto* frames = static_cast<CPreRenderKeyFrame*>(render.GetPreRender());
+  ASSERT_TRUE(PumpUntil([&] { return frames->GetFitBitmap(true) != nullptr; }));
+  render.ZoomTo(1.0f, 850, 50);
+  ASSERT_TRUE(PumpUntil([&] { return frames->Frame1to1() != nullptr; }));
+  ASSERT_NE(frames->GetRenderTarget(), nullptr);
+  ASSERT_GT(17000u, frames->GetRenderTarget()->GetMaximumBitmapSize());
+  EXPECT_EQ(frames->Frame1to1()->GetBitmap(), nullptr);
+  EXPECT_NE(frames->Frame1to1()->GetGdiplusBitmap(), nullptr);
+  ASSERT_NE(frames->Frame4x(), nullptr);  // 6800 wide still fits Direct2D
+  EXPECT_NE(frames->Frame4x()->GetBitmap(), nullptr);
+  EXPECT_EQ(frames->LastDrawnFrame(), DrawnFrame::k1to1Gdiplus);
+  // Centred on the colour border: left colour on the left, right colour on the right.
+  const auto* buffer = render.GetBackBuffer();
+  EXPECT_TRUE(ColourNear(buffer->PixelAt(400, 50), kLeftColour));
+  EXPECT_TRUE(ColourNear(buffer->PixelAt(1300, 50), kRightColour));
+}
+
+}  // namespace
