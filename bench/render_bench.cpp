@@ -4,8 +4,13 @@
 // render_bench.exe [folder] [repetitions]
 
 #include <windows.h>
+
+// clang-format off
+// GDI+ needs the COM declarations first.
 #include <objidl.h>
 #include <gdiplus.h>
+// clang-format on
+
 #include <wincodec.h>
 
 #include <algorithm>
@@ -103,8 +108,8 @@ double PlainWicDecode(IWICImagingFactory* factory, const std::wstring& path) {
     return -1.0;
   }
   std::vector<BYTE> pixels(static_cast<size_t>(w) * h * 4);
-  if (FAILED(converted->CopyPixels(nullptr, w * 4, static_cast<UINT>(pixels.size()),
-                                   pixels.data()))) {
+  if (FAILED(
+          converted->CopyPixels(nullptr, w * 4, static_cast<UINT>(pixels.size()), pixels.data()))) {
     return -1.0;
   }
   return NowMs() - t0;
@@ -200,8 +205,9 @@ int wmain(int argc, wchar_t** argv) {
       {L"12mp.png", 4000, 3000, GUID_ContainerFormatPng},
       {L"24mp.png", 6000, 4000, GUID_ContainerFormatPng},
   };
-  std::printf("view %dx%d, %d runs each, median milliseconds; ratio = pipeline / plain WIC decode\n",
-              kViewWidth, kViewHeight, reps);
+  std::printf(
+      "view %dx%d, %d runs each, median milliseconds; ratio = pipeline / plain WIC decode\n",
+      kViewWidth, kViewHeight, reps);
   std::printf("%-10s %10s %12s %7s %12s %7s\n", "file", "wic_decode", "open->fit", "ratio",
               "zoom->1:1", "ratio");
   int failures = 0;

@@ -64,8 +64,8 @@ bool DrawKeyFrameBitmap(ID2D1RenderTarget* target, ID2D1Bitmap* bitmap, const D2
     if (SUCCEEDED(target->QueryInterface(__uuidof(ID2D1DeviceContext),
                                          reinterpret_cast<void**>(context.GetAddressOf()))) &&
         context) {
-      context->DrawBitmap(bitmap, &rect, 1.0f, D2D1_INTERPOLATION_MODE_MULTI_SAMPLE_LINEAR,
-                          nullptr, nullptr);
+      context->DrawBitmap(bitmap, &rect, 1.0f, D2D1_INTERPOLATION_MODE_MULTI_SAMPLE_LINEAR, nullptr,
+                          nullptr);
       return true;
     }
   }
@@ -140,9 +140,9 @@ void CAsyncCreateFitView::Run() {
   const int larger = std::max(params_.width, params_.height);
   if (!params_.use_preview && IsSystemFormat(GetImageFormat(params_.path)) && params_.thumbnails) {
     if (!params_.second_pass) {
-      view_render::ThumbnailBitmap large =
-          view_render::RequestThumbnail(params_.thumbnails.get(), params_.path,
-                                        view_render::ThumbnailKind::kLarge, larger, params_.version);
+      view_render::ThumbnailBitmap large = view_render::RequestThumbnail(
+          params_.thumbnails.get(), params_.path, view_render::ThumbnailKind::kLarge, larger,
+          params_.version);
       if (!large.IsEmpty()) {
         result_.Reset(RenderThumbnail(large));
         if (result_) {
@@ -187,7 +187,8 @@ CAsyncCreateZoomContext::CAsyncCreateZoomContext(std::shared_ptr<CWICImageLoader
 
 void CAsyncCreateZoomContext::NotifyFramesReady() {
   // Run at once on the interface thread there is no queue window; the caller adopts afterwards.
-  if (GetQueueWindow()) SendToWindow(window_, WM_ZOOM_FRAMES_READY, reinterpret_cast<WPARAM>(this), 0);
+  if (GetQueueWindow())
+    SendToWindow(window_, WM_ZOOM_FRAMES_READY, reinterpret_cast<WPARAM>(this), 0);
 }
 
 std::shared_ptr<CZoomKeyFrame> CAsyncCreateZoomContext::MakeKeyFrame(IWICBitmap* full,
@@ -247,8 +248,8 @@ std::shared_ptr<CZoomKeyFrame> CAsyncCreateZoomContext::MakeActualSizeFrame(IWIC
   if (data.Stride > 0 && data.Scan0) {
     const UINT stride = static_cast<UINT>(data.Stride);
     copied = image::FitsPixelBuffer(stride, h, 1) &&
-             SUCCEEDED(straight->CopyPixels(nullptr, stride, stride * h,
-                                            static_cast<BYTE*>(data.Scan0)));
+             SUCCEEDED(
+                 straight->CopyPixels(nullptr, stride, stride * h, static_cast<BYTE*>(data.Scan0)));
   }
   GdipBitmapUnlockBits(gp, &data);
   return copied ? frame : nullptr;

@@ -176,8 +176,8 @@ CViewRender::CViewRender(const RenderEnvironment& environment, int view_width, i
   SetViewSize(view_width, view_height);
   if (has_frame) *has_frame = pre_render_ && pre_render_->GetFitBitmap(false) != nullptr;
   if (GetViewSettings().long_image_mode && actual_width_ > 0 &&
-      actual_width_ < kLongImageMaxWidth &&
-      static_cast<long long>(actual_height_) > 4LL * actual_width_) {
+      actual_width_<kLongImageMaxWidth&& static_cast<long long>(actual_height_)> 4LL *
+          actual_width_) {
     ZoomTo(1.0f, 0, 0);
   }
 }

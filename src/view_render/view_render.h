@@ -89,8 +89,8 @@ struct ZoomLevels {
 
 // What a view renderer works with besides its view.
 struct RenderEnvironment {
-  IRenderDocument* document = nullptr;  // required
-  CSystemCache* cache = nullptr;        // required for still images
+  IRenderDocument* document = nullptr;             // required
+  CSystemCache* cache = nullptr;                   // required for still images
   std::function<void(int percent)> set_zoom_text;  // the zoom percentage of the status text
 };
 

@@ -1,6 +1,11 @@
 #include "render_support/render_test_util.h"
 
+// clang-format off
+// GDI+ needs the COM declarations first.
+#include <objidl.h>
 #include <gdiplus.h>
+// clang-format on
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -144,8 +149,7 @@ ComPtr<IWICBitmapSource> MakePatternSource(UINT width, UINT height) {
   return source;
 }
 
-bool WriteTwoColourImage(const std::wstring& path, UINT width, UINT height,
-                         const GUID& container) {
+bool WriteTwoColourImage(const std::wstring& path, UINT width, UINT height, const GUID& container) {
   ComPtr<IWICImagingFactory> factory = image::GetSharedWicFactory();
   if (!factory) return false;
   ComPtr<IWICBitmapSource> pattern = MakePatternSource(width, height);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <windows.h>
 #include <wincodec.h>
+#include <windows.h>
 
 #include <functional>
 #include <memory>
@@ -31,8 +31,7 @@ std::wstring MakeTempFolder(const std::wstring& name);
 constexpr COLORREF kLeftColour = RGB(200, 40, 30);
 constexpr COLORREF kRightColour = RGB(20, 60, 210);
 // Writes a two-colour picture through WIC (container: GUID_ContainerFormatJpeg or Png).
-bool WriteTwoColourImage(const std::wstring& path, UINT width, UINT height,
-                         const GUID& container);
+bool WriteTwoColourImage(const std::wstring& path, UINT width, UINT height, const GUID& container);
 // The same pattern as a procedural bitmap source: any size without holding its pixels.
 basic_lib::ComPtr<IWICBitmapSource> MakePatternSource(UINT width, UINT height);
 // A device-compatible bitmap of one colour (thumbnails for the fake cache).

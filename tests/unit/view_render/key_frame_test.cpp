@@ -30,9 +30,9 @@ TEST(KeyFrameChoice, CandidatesFollowTheRatio) {
     std::vector<S> expected;
   };
   const Case cases[] = {
-      {0.15f, &f2, &f4, {S::k2x, S::kFit}},           // at or below 2x
+      {0.15f, &f2, &f4, {S::k2x, S::kFit}},  // at or below 2x
       {0.2f, &f2, &f4, {S::k2x, S::kFit}},
-      {0.3f, &f2, &f4, {S::k4x, S::kFit}},            // between 2x and 4x
+      {0.3f, &f2, &f4, {S::k4x, S::kFit}},  // between 2x and 4x
       {0.4f, &f2, &f4, {S::k4x, S::kFit}},
       {0.5f, &f2, &f4, {S::k1to1, S::k4x, S::kFit}},  // above 4x
       {0.15f, &f2, nullptr, {S::k2x, S::kFit}},

@@ -89,7 +89,8 @@ TEST_F(SystemCacheTest, EachFileIsPreloadedOncePerFolderVisit) {
   cache_->Preload(folder, 4, TenNames());
   EXPECT_EQ(cache_->RunningCount(), 0u);  // waits for the first image's frame
   cache_->Start();
-  ASSERT_TRUE(PumpUntil([&] { return cache_->PendingCount() == 0 && cache_->RunningCount() == 0; }));
+  ASSERT_TRUE(
+      PumpUntil([&] { return cache_->PendingCount() == 0 && cache_->RunningCount() == 0; }));
   const auto calls = source_->Calls();
   ASSERT_EQ(calls.size(), 4u);
   EXPECT_EQ(calls[0].path, folder + L"\\p6.jpg");
@@ -98,16 +99,19 @@ TEST_F(SystemCacheTest, EachFileIsPreloadedOncePerFolderVisit) {
   EXPECT_EQ(cache_->QueuedNames().size(), 4u);
 
   cache_->Preload(folder, 5, TenNames());  // p7, p8 were done: only p5 and p9 are new
-  ASSERT_TRUE(PumpUntil([&] { return cache_->PendingCount() == 0 && cache_->RunningCount() == 0; }));
+  ASSERT_TRUE(
+      PumpUntil([&] { return cache_->PendingCount() == 0 && cache_->RunningCount() == 0; }));
   ASSERT_EQ(source_->CallCount(), 6u);
   EXPECT_EQ(source_->Calls()[4].path, folder + L"\\p5.jpg");
   EXPECT_EQ(source_->Calls()[5].path, folder + L"\\p9.jpg");
 
   cache_->Preload(L"C:\\elsewhere", 0, {L"x.jpg", L"y.jpg"});
-  ASSERT_TRUE(PumpUntil([&] { return cache_->PendingCount() == 0 && cache_->RunningCount() == 0; }));
+  ASSERT_TRUE(
+      PumpUntil([&] { return cache_->PendingCount() == 0 && cache_->RunningCount() == 0; }));
   cache_->Preload(folder, 5, TenNames());  // back again: everything is preloaded anew
   EXPECT_EQ(cache_->PendingCount() + cache_->RunningCount(), 4u);
-  ASSERT_TRUE(PumpUntil([&] { return cache_->PendingCount() == 0 && cache_->RunningCount() == 0; }));
+  ASSERT_TRUE(
+      PumpUntil([&] { return cache_->PendingCount() == 0 && cache_->RunningCount() == 0; }));
 }
 
 TEST_F(SystemCacheTest, RunningPreloadNotifiesTheWaitingWindow) {
@@ -122,7 +126,8 @@ TEST_F(SystemCacheTest, RunningPreloadNotifiesTheWaitingWindow) {
   EXPECT_TRUE(cache_->IsPreloading(target, window.Get()));
   source_->Release();
   ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_PRELOAD_DONE) == 1; }));
-  ASSERT_TRUE(PumpUntil([&] { return cache_->PendingCount() == 0 && cache_->RunningCount() == 0; }));
+  ASSERT_TRUE(
+      PumpUntil([&] { return cache_->PendingCount() == 0 && cache_->RunningCount() == 0; }));
   EXPECT_EQ(window.Count(WM_PRELOAD_DONE), 1);
 }
 
@@ -170,9 +175,9 @@ TEST_F(SystemCacheTest, QuickRequestQualityRules) {
   win7.windows10_or_later = false;
   FakeThumbnailSource fast;
   fast.AddAnswer(WTS_FASTEXTRACT, 256, 192, WTS_DEFAULT);
-  EXPECT_EQ(RequestThumbnail(&fast, L"C:\\a.jpg", ThumbnailKind::kQuick, 800, SystemVersion())
-                .flags,
-            WTS_LOWQUALITY);
+  EXPECT_EQ(
+      RequestThumbnail(&fast, L"C:\\a.jpg", ThumbnailKind::kQuick, 800, SystemVersion()).flags,
+      WTS_LOWQUALITY);
 
   // Before Windows 10 a bitmap of 1020 or more counts as good for targets up to 1080.
   FakeThumbnailSource old;
@@ -182,9 +187,9 @@ TEST_F(SystemCacheTest, QuickRequestQualityRules) {
             WTS_CACHED);
   EXPECT_EQ(RequestThumbnail(&old, L"C:\\a.jpg", ThumbnailKind::kQuick, 1100, win7).flags,
             WTS_LOWQUALITY);
-  EXPECT_EQ(RequestThumbnail(&old, L"C:\\a.jpg", ThumbnailKind::kQuick, 1000, SystemVersion())
-                .flags,
-            WTS_LOWQUALITY);  // not on Windows 10
+  EXPECT_EQ(
+      RequestThumbnail(&old, L"C:\\a.jpg", ThumbnailKind::kQuick, 1000, SystemVersion()).flags,
+      WTS_LOWQUALITY);  // not on Windows 10
 }
 
 TEST_F(SystemCacheTest, CachedPreviewQualityAndFormats) {
