@@ -23,7 +23,7 @@ convert -size 8x8 xc:'#ff0000' -alpha set -region 4x4+0+0 -alpha transparent +re
 
 convert -size 4000x3000 xc:gray -quality 50 big6.jpg
 exiftool -q -overwrite_original -Orientation#=6 big6.jpg
-convert -size 64x48 xc:white exif.jpg
+convert -size 64x48 xc:white -density 300 -units PixelsPerInch exif.jpg
 exiftool -q -overwrite_original -Make=LumoraCam -Model="Model X" -FNumber=2.8 \
   -ExposureTime=1/250 -ISO=200 -Orientation#=6 -DateTimeOriginal="2019:05:04 13:02:09" \
   -GPSLatitude=39.904202 -GPSLatitudeRef=N -GPSLongitude=116.407394 -GPSLongitudeRef=E exif.jpg
