@@ -1,6 +1,6 @@
 // Stand-in for the decoding plug-in: LUMORA_FAKE_PLUGIN picks what load_image hands back.
-#include <windows.h>
 #include <wincodec.h>
+#include <windows.h>
 
 #include <atomic>
 #include <cstring>
@@ -49,7 +49,10 @@ class OwnSource final : public IWICBitmapSource {
     if (w_ > 1000) return E_OUTOFMEMORY;  // the "huge" claim has no pixels behind it
     UINT x = 0, y = 0, w = w_, h = h_;
     if (rect) {
-      x = rect->X; y = rect->Y; w = rect->Width; h = rect->Height;
+      x = rect->X;
+      y = rect->Y;
+      w = rect->Width;
+      h = rect->Height;
     }
     if (!buffer || stride < w * 4 || size < stride * (h - 1) + w * 4) return E_INVALIDARG;
     for (UINT r = 0; r < h; ++r) {
@@ -58,7 +61,8 @@ class OwnSource final : public IWICBitmapSource {
         std::memcpy(buffer + r * stride + c * 4, &green, 4);
       }
     }
-    (void)x; (void)y;
+    (void)x;
+    (void)y;
     return S_OK;
   }
 
@@ -96,7 +100,7 @@ class Opaque final : public IUnknown {
 }  // namespace
 
 extern "C" __declspec(dllexport) IUnknown* __cdecl load_image(const wchar_t* path,
-                                                               IWICImagingFactory* factory) {
+                                                              IWICImagingFactory* factory) {
   wchar_t mode[32] = {};
   ::GetEnvironmentVariableW(L"LUMORA_FAKE_PLUGIN", mode, 32);
   if (!path || !factory) return nullptr;

@@ -66,9 +66,9 @@ TEST(ImageMetadataTest, FullCameraRecordInReadingOrder) {
   EXPECT_TRUE(info.gps.empty());
 
   const std::vector<std::wstring> expected_order = {
-      Exif(36867), Gps(2),      Main(271),   Main(272),   Exif(42036), Exif(33437),
-      Exif(37381), Exif(33434), Exif(34855), Exif(37386), Exif(37383), Exif(37385),
-      Exif(41987), Exif(34850), Main(274)};
+      Exif(36867), Gps(2),      Main(271),   Main(272),   Exif(42036),
+      Exif(33437), Exif(37381), Exif(33434), Exif(34855), Exif(37386),
+      Exif(37383), Exif(37385), Exif(41987), Exif(34850), Main(274)};
   EXPECT_EQ(r->Queries(), expected_order);
 }
 
@@ -145,8 +145,8 @@ TEST(ImageMetadataTest, OrientationAndEmptyReader) {
   struct Case {
     Fake::Maker value;
     int expected;
-  } cases[] = {{Fake::UShort(8), 8},  {Fake::UShort(1), 1}, {Fake::UShort(0), 0},
-               {Fake::UShort(9), 0},  {Fake::ULong(6), 0},  {Fake::Ansi("6"), 0}};
+  } cases[] = {{Fake::UShort(8), 8}, {Fake::UShort(1), 1}, {Fake::UShort(0), 0},
+               {Fake::UShort(9), 0}, {Fake::ULong(6), 0},  {Fake::Ansi("6"), 0}};
   for (const Case& c : cases) {
     auto r = NewReader();
     r->Set(Main(274), c.value);

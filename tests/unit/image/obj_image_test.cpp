@@ -42,8 +42,12 @@ TEST(ObjImageTest, CreateKeepsStrideAndRowOrder) {
     for (const RGBQUAD& q : table) EXPECT_EQ(*reinterpret_cast<const DWORD*>(&q), 0u);
   }
 
-  for (auto bad : {std::vector<int>{0, 5, 32}, {5, 0, 32}, {5, 5, 16}, {-3, 5, 32},
-                   {100000, 100000, 32}, {0x7FFFFFFF, 1, 32}}) {
+  for (auto bad : {std::vector<int>{0, 5, 32},
+                   {5, 0, 32},
+                   {5, 5, 16},
+                   {-3, 5, 32},
+                   {100000, 100000, 32},
+                   {0x7FFFFFFF, 1, 32}}) {
     EXPECT_FALSE(image.Create(bad[0], bad[1], bad[2]));
     EXPECT_FALSE(image.IsValid());
     EXPECT_EQ(image.Width(), 0);
@@ -52,8 +56,8 @@ TEST(ObjImageTest, CreateKeepsStrideAndRowOrder) {
 }
 
 TEST(ObjImageTest, CreateFromWicSourceAndAttach) {
-  auto bitmap = image_test::MakeBitmap(3, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0x80FFFFFF,
-                                              0x00000000, 0xFF102030});
+  auto bitmap = image_test::MakeBitmap(
+      3, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0x80FFFFFF, 0x00000000, 0xFF102030});
   ASSERT_TRUE(bitmap);
   FCObjImage image;
   ASSERT_TRUE(image.CreateFromWicSource(bitmap.Get(), GUID_WICPixelFormat32bppPBGRA));
@@ -108,7 +112,9 @@ TEST(ObjImageTest, CompositeShowsCanvasThroughTransparentPixels) {
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 2; ++x) {
       BYTE* p = rgb.GetBits(x, y);
-      p[0] = 0; p[1] = 0; p[2] = 255;
+      p[0] = 0;
+      p[1] = 0;
+      p[2] = 255;
     }
   HDC screen = ::GetDC(nullptr);
   basic_lib::ScopedBitmap target(::CreateCompatibleBitmap(screen, 6, 6));
@@ -195,14 +201,14 @@ TEST(OrientationTest, SystemRotatorOrFallbackGivesTheSamePixels) {
   auto bitmap = image_test::MakeBitmap(3, 2, {kRed, kBlue, kGreen, kBlue, kBlue, kBlue});
   ASSERT_TRUE(bitmap);
   for (const CornerCase& c : kCorners) {
-    auto turned = image::ApplyOrientationTransform(
-        factory.Get(), bitmap.Get(), image::OrientationToTransform(c.orientation));
+    auto turned = image::ApplyOrientationTransform(factory.Get(), bitmap.Get(),
+                                                   image::OrientationToTransform(c.orientation));
     ASSERT_TRUE(turned);
     UINT w = 0, h = 0;
     ASSERT_TRUE(SUCCEEDED(turned->GetSize(&w, &h)));
     std::vector<DWORD> px(w * h);
-    ASSERT_TRUE(SUCCEEDED(turned->CopyPixels(nullptr, w * 4, w * h * 4,
-                                             reinterpret_cast<BYTE*>(px.data()))));
+    ASSERT_TRUE(SUCCEEDED(
+        turned->CopyPixels(nullptr, w * 4, w * h * 4, reinterpret_cast<BYTE*>(px.data()))));
     EXPECT_EQ(px[c.red_y * w + c.red_x], kRed) << c.orientation;
     EXPECT_EQ(px[c.green_y * w + c.green_x], kGreen) << c.orientation;
   }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <windows.h>
-#include <wincodec.h>
 #include <gdiplus.h>
 #include <gtest/gtest.h>
+#include <wincodec.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <string>
@@ -94,9 +94,9 @@ inline bool Near(DWORD a, DWORD b, int tolerance = 8) {
 }
 
 // A WIC bitmap of 32bpp pixels given as 0xAARRGGBB values, row by row.
-inline basic_lib::ComPtr<IWICBitmap> MakeBitmap(UINT w, UINT h, const std::vector<DWORD>& argb,
-                                                REFWICPixelFormatGUID format =
-                                                    GUID_WICPixelFormat32bppBGRA) {
+inline basic_lib::ComPtr<IWICBitmap> MakeBitmap(
+    UINT w, UINT h, const std::vector<DWORD>& argb,
+    REFWICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA) {
   basic_lib::ComPtr<IWICBitmap> bitmap;
   auto factory = image::GetSharedWicFactory();
   std::vector<DWORD> copy = argb;

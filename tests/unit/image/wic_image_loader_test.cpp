@@ -29,7 +29,8 @@ image::LoaderOptions WithOrientation(int orientation) {
                                        IWICBitmapFrameDecode*) {
     ComPtr<FakeQueryReader> reader;
     reader.Attach(new FakeQueryReader());
-    reader->Set(L"/app1/ifd/{ushort=274}", FakeQueryReader::UShort(static_cast<USHORT>(orientation)));
+    reader->Set(L"/app1/ifd/{ushort=274}",
+                FakeQueryReader::UShort(static_cast<USHORT>(orientation)));
     return ComPtr<IWICMetadataQueryReader>(reader.Get());
   };
   return options;
@@ -38,21 +39,30 @@ image::LoaderOptions WithOrientation(int orientation) {
 // Where stored pixel (x, y) of a w x h picture is shown for each EXIF orientation.
 POINT Displayed(int o, int x, int y, int w, int h) {
   switch (o) {
-    case 2: return {w - 1 - x, y};
-    case 3: return {w - 1 - x, h - 1 - y};
-    case 4: return {x, h - 1 - y};
-    case 5: return {y, x};
-    case 6: return {h - 1 - y, x};
-    case 7: return {h - 1 - y, w - 1 - x};
-    case 8: return {y, w - 1 - x};
-    default: return {x, y};
+    case 2:
+      return {w - 1 - x, y};
+    case 3:
+      return {w - 1 - x, h - 1 - y};
+    case 4:
+      return {x, h - 1 - y};
+    case 5:
+      return {y, x};
+    case 6:
+      return {h - 1 - y, x};
+    case 7:
+      return {h - 1 - y, w - 1 - x};
+    case 8:
+      return {y, w - 1 - x};
+    default:
+      return {x, y};
   }
 }
 
 std::vector<DWORD> Pixels(IWICBitmapSource* source, UINT* w, UINT* h) {
   std::vector<DWORD> px;
   ComPtr<IWICBitmapSource> converted;
-  if (!source || FAILED(::WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, source, &converted)) ||
+  if (!source ||
+      FAILED(::WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, source, &converted)) ||
       FAILED(converted->GetSize(w, h))) {
     return px;
   }
@@ -186,7 +196,10 @@ TEST(WicImageLoaderTest, AlphaIsCompositedOnTheCanvasAndTheEnhancerRuns) {
     for (int y = 0; y < image->Height(); ++y)
       for (int x = 0; x < image->Width(); ++x) {
         BYTE* p = image->GetBits(x, y);
-        p[0] = 255; p[1] = 0; p[2] = 0; p[3] = 255;
+        p[0] = 255;
+        p[1] = 0;
+        p[2] = 0;
+        p[3] = 255;
       }
   };
   image::SetRenderSettings(settings);
@@ -282,8 +295,8 @@ TEST(WicImageLoaderTest, PluginChainEndsCleanlyWhateverThePluginReturns) {
   struct Case {
     const wchar_t* mode;
     LONG w, h;
-  } cases[] = {{L"null", 0, 0},    {L"opaque", 0, 0}, {L"badsize", 0, 0},
-               {L"huge", 0, 0},    {L"bitmap", 7, 5}, {L"own", 3, 2}};
+  } cases[] = {{L"null", 0, 0}, {L"opaque", 0, 0}, {L"badsize", 0, 0},
+               {L"huge", 0, 0}, {L"bitmap", 7, 5}, {L"own", 3, 2}};
   for (const Case& c : cases) {
     ::SetEnvironmentVariableW(L"LUMORA_FAKE_PLUGIN", c.mode);
     auto loader = CWICImageLoader::OpenImage(path, options);
@@ -318,11 +331,12 @@ TEST(WicImageLoaderTest, BadInputEndsInNullOrNoResult) {
   basic_lib::ScopedFindHandle find(::FindFirstFileW((bad + L"/*").c_str(), &data));
   ASSERT_TRUE(find);
   do {
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) paths.push_back(bad + L"/" + data.cFileName);
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      paths.push_back(bad + L"/" + data.cFileName);
   } while (::FindNextFileW(find.Get(), &data));
   ASSERT_GE(paths.size(), 25u);
-  paths.push_back(bad);                         // a directory
-  paths.push_back(bad + L"/missing.jpg");       // nothing there
+  paths.push_back(bad);                    // a directory
+  paths.push_back(bad + L"/missing.jpg");  // nothing there
   paths.push_back(L"");
   for (const std::wstring& path : paths) {
     auto loader = CWICImageLoader::OpenImage(path);
