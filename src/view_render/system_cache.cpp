@@ -81,6 +81,16 @@ void CSystemCache::Start() {
 
 void CSystemCache::Preload(const std::wstring& folder, int index,
                            const std::vector<std::wstring>& names) {
+  PreloadNames(folder, index, names);
+}
+
+void CSystemCache::Preload(const std::wstring& folder, int index,
+                           const std::deque<std::wstring>& names) {
+  PreloadNames(folder, index, names);
+}
+
+template <typename Names>
+void CSystemCache::PreloadNames(const std::wstring& folder, int index, const Names& names) {
   DropPending();
   if (folder != folder_) {
     direction_ = kNone;

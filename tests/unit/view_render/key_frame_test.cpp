@@ -241,7 +241,7 @@ TEST_F(KeyFrameTest, RunningPreloadOfTheSameFileIsAwaited) {
   const std::wstring path = Path(L"big.jpg");
   source_->HoldCalls(path, WTS_EXTRACT);
   cache_->Start();
-  cache_->Preload(*folder_, 0, {L"small.png", L"big.jpg"});
+  cache_->Preload(*folder_, 0, std::vector<std::wstring>{L"small.png", L"big.jpg"});
   ASSERT_TRUE(PumpUntil([&] { return source_->CallCount() >= 1; }));  // the preload runs
   bool has_frame = true;
   auto render = Open(L"big.jpg", 600, 400, &has_frame);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,11 +60,13 @@ TEST_F(SystemCacheTest, OffsetsFollowTheDirection) {
 }
 
 TEST_F(SystemCacheTest, OnlyExistingNeighboursAndSystemFormats) {
-  cache_->Preload(L"C:\\pics", 9, TenNames());  // the last one: no wrap-around
+  const std::vector<std::wstring> ten = TenNames();
+  // The folder list hands its names over as a deque.
+  cache_->Preload(L"C:\\pics", 9, std::deque<std::wstring>(ten.begin(), ten.end()));  // no wrap
   EXPECT_EQ(cache_->PendingPaths(), Paths({L"p9.jpg"}));
   cache_->Preload(L"C:\\pics", 0, TenNames());
   EXPECT_EQ(cache_->PendingPaths(), Paths({L"p2.jpg", L"p3.jpg", L"p4.jpg"}));
-  cache_->Preload(L"C:\\pics", 0, {L"a.jpg"});
+  cache_->Preload(L"C:\\pics", 0, std::vector<std::wstring>{L"a.jpg"});
   EXPECT_TRUE(cache_->PendingPaths().empty());
   const std::vector<std::wstring> mixed = {L"a.jpg", L"b.webp", L"c.png", L"d.cr2", L"e.bmp"};
   cache_->Preload(L"C:\\pics", 1, mixed);  // offsets reach c, a, d and e
@@ -105,7 +108,7 @@ TEST_F(SystemCacheTest, EachFileIsPreloadedOncePerFolderVisit) {
   EXPECT_EQ(source_->Calls()[4].path, folder + L"\\p5.jpg");
   EXPECT_EQ(source_->Calls()[5].path, folder + L"\\p9.jpg");
 
-  cache_->Preload(L"C:\\elsewhere", 0, {L"x.jpg", L"y.jpg"});
+  cache_->Preload(L"C:\\elsewhere", 0, std::vector<std::wstring>{L"x.jpg", L"y.jpg"});
   ASSERT_TRUE(
       PumpUntil([&] { return cache_->PendingCount() == 0 && cache_->RunningCount() == 0; }));
   cache_->Preload(folder, 5, TenNames());  // back again: everything is preloaded anew
