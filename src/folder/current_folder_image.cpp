@@ -186,8 +186,8 @@ void CCurrentFolderImage::Stop() {
   Destroy();
   if (!scan_thread_.IsValid()) return;
   if (cancel_) cancel_->store(1);
-  // A send that was already queued before the window went must still be answered, or the scan
-  // thread would block forever: take sent messages while waiting.
+  // A send queued just before the window went must never leave the scan thread blocked on us:
+  // take sent messages while waiting. (Wine already releases such a sender in DestroyWindow.)
   HANDLE thread = scan_thread_.Get();
   for (;;) {
     const DWORD wait = ::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);

@@ -376,3 +376,23 @@ TEST_F(FolderListTest, DeleteMovesToTheFollowingImage) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FolderListTest, StopAnswersAScanResultAlreadyQueued) {
+  auto list = MakeList(std::make_shared<FakeExplorer>(std::vector<FakeView>{}));
+  list->Collect(notify_.GetSafeHwnd(), folder_ + L"\\img2.jpg");
+  // Without pumping, wait until the scan's final send sits in this thread's queue.
+  const ULONGLONG deadline = ::GetTickCount64() + 10000;
+  while ((HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) == 0) {
+    ASSERT_LT(::GetTickCount64(), deadline);
+    ::SwitchToThread();
+  }
+  // The window goes first: the queued result is dropped, not applied, and Stop returns.
+  list->Stop();
+  EXPECT_FALSE(list->IsScanning());
+  EXPECT_EQ(ToVector(list->GetNames()), (Names{L"img2.jpg"}));
+  EXPECT_EQ(list->GetCurrentIndex(), 0);
+}
+
+}  // namespace
