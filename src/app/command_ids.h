@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "app/command_line.h"
+
 // Command ids delivered to the main window as WM_COMMAND, and the private window messages the
 // program's windows exchange. Stored and sent values: never renumber.
 namespace cmd {
@@ -84,10 +86,10 @@ constexpr UINT_PTR kTimerStartSource = 4098;
 constexpr UINT_PTR kTimerSizeSettled = 4099;
 }  // namespace main_ids
 
-// The tag of a hand-over request (WM_COPYDATA dwData).
-constexpr ULONG_PTR kOpenRequestTag = 0x22678201;
+// Names shared with the start-up hand-over.
+using handover::kAlwaysReceiverName;
+using handover::kMainWindowClass;
+using handover::kOpenRequestTag;
+using handover::kSingleInstanceReceiverName;
 
-constexpr wchar_t kMainWindowClass[] = L"LumoraMainFrameClass-b1f78b3cc4bd764c";
 constexpr wchar_t kQuitBroadcastMessage[] = L"Lumora_quit_broadcast_msg";
-constexpr wchar_t kSingleInstanceReceiverName[] = L"78LA95P677T88HPV48O23RK652C";
-constexpr wchar_t kAlwaysReceiverName[] = L"IPC-2FF8B16C98D54B499063C7F270264781_Always";

@@ -20,7 +20,6 @@
 namespace {
 
 constexpr wchar_t kPlaceholderClass[] = L"LumoraChildPlaceholder";
-constexpr wchar_t kDisplayName[] = L"Lumora Viewer";
 constexpr DWORD kChildStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_TABSTOP;  // 0x52010000
 constexpr COLORREF kCaptionBack = RGB(248, 248, 248);
 constexpr COLORREF kCaptionTextColor = RGB(64, 65, 71);
@@ -110,7 +109,7 @@ BOOL CTolvaneDlg::OnInitDialog() {
                                                 ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
   ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
-  ::SetWindowTextW(hwnd_, kDisplayName);
+  ::SetWindowTextW(hwnd_, handover::kDisplayName);
 
   RECT client;
   ::GetClientRect(hwnd_, &client);
