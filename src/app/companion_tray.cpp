@@ -64,8 +64,8 @@ bool IsTrayRunning() { return MutexExists(kTrayMutex) || MutexExists(kTrayUpgrad
 
 bool StartTray(const std::wstring& exe_folder, const std::wstring& parameters) {
   const std::wstring path = exe_folder + kTrayFileName;
-  const HINSTANCE result = ::ShellExecuteW(nullptr, L"open", path.c_str(), parameters.c_str(),
-                                           nullptr, SW_SHOWDEFAULT);
+  const HINSTANCE result =
+      ::ShellExecuteW(nullptr, L"open", path.c_str(), parameters.c_str(), nullptr, SW_SHOWDEFAULT);
   return reinterpret_cast<INT_PTR>(result) > 32;
 }
 

@@ -42,7 +42,7 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* info) {
         static_cast<uint64_t>(reinterpret_cast<uintptr_t>(info)), ::GetCurrentProcessId(),
         ::GetCurrentThreadId(), g_identity->source, g_identity->version, g_identity->report);
     SHELLEXECUTEINFOW sei = {};
-  sei.cbSize = sizeof(sei);
+    sei.cbSize = sizeof(sei);
     sei.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     sei.lpVerb = L"open";
     sei.lpFile = candidate.c_str();
@@ -136,9 +136,9 @@ bool InstallCrashFilter(const std::wstring& exe_folder, const std::wstring& sour
 
   ::SetUnhandledExceptionFilter(&CrashFilter);
   HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-  void* entry = kernel ? reinterpret_cast<void*>(
-                             ::GetProcAddress(kernel, "SetUnhandledExceptionFilter"))
-                       : nullptr;
+  void* entry =
+      kernel ? reinterpret_cast<void*>(::GetProcAddress(kernel, "SetUnhandledExceptionFilter"))
+             : nullptr;
   return PatchCode(entry, FilterPatchBytes());
 }
 

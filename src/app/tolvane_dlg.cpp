@@ -104,8 +104,8 @@ BOOL CTolvaneDlg::OnInitDialog() {
   auto* big = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_LUMORA), IMAGE_ICON,
                                               ::GetSystemMetrics(SM_CXICON),
                                               ::GetSystemMetrics(SM_CYICON), LR_SHARED));
-  auto* small = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_LUMORA),
-                                                IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+  auto* small = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_LUMORA), IMAGE_ICON,
+                                                ::GetSystemMetrics(SM_CXSMICON),
                                                 ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
   ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
@@ -229,7 +229,7 @@ LRESULT CTolvaneDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_GETMINMAXINFO: {
       HMONITOR monitor = ::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST);
       MONITORINFO mi = {};
-  mi.cbSize = sizeof(mi);
+      mi.cbSize = sizeof(mi);
       RECT work = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
       if (monitor && ::GetMonitorInfoW(monitor, &mi)) {
         work = mi.rcWork;
@@ -482,9 +482,8 @@ void CTolvaneDlg::OnSize(UINT type) {
   if (type == SIZE_MINIMIZED) return;
   RECT window;
   ::GetWindowRect(hwnd_, &window);
-  ::SetWindowRgn(hwnd_,
-                 ::CreateRectRgn(0, 0, window.right - window.left, window.bottom - window.top),
-                 TRUE);
+  ::SetWindowRgn(
+      hwnd_, ::CreateRectRgn(0, 0, window.right - window.left, window.bottom - window.top), TRUE);
   UpdateMaximizeButton();
   LayoutChildren();
   ::InvalidateRect(hwnd_, nullptr, TRUE);
@@ -501,9 +500,8 @@ void CTolvaneDlg::LayoutChildren() {
   if (!hwnd_) return;
   RECT client;
   ::GetClientRect(hwnd_, &client);
-  const MainLayout layout = ComputeMainLayout(client.right, client.bottom,
-                                              CAppConfig::Instance().toolbarDock != 0,
-                                              IsFullScreen());
+  const MainLayout layout = ComputeMainLayout(
+      client.right, client.bottom, CAppConfig::Instance().toolbarDock != 0, IsFullScreen());
   MoveChild(close_button_.GetSafeHwnd(), layout.close_button);
   MoveChild(maximize_button_.GetSafeHwnd(), layout.maximize_button);
   MoveChild(minimize_button_.GetSafeHwnd(), layout.minimize_button);

@@ -32,15 +32,15 @@ bool CPngImage::LoadFromMemory(const void* data, size_t size) {
   basic_lib::ComPtr<IWICBitmapDecoder> decoder;
   basic_lib::ComPtr<IWICBitmapFrameDecode> frame;
   basic_lib::ComPtr<IWICBitmapSource> converted;
-  if (FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr,
-                                              WICDecodeMetadataCacheOnDemand, &decoder)) ||
+  if (FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                              &decoder)) ||
       FAILED(decoder->GetFrame(0, &frame)) ||
       FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppPBGRA, frame.Get(), &converted))) {
     return false;
   }
   UINT width = 0, height = 0;
-  if (FAILED(converted->GetSize(&width, &height)) || width == 0 || height == 0 ||
-      width > 16384 || height > 16384) {
+  if (FAILED(converted->GetSize(&width, &height)) || width == 0 || height == 0 || width > 16384 ||
+      height > 16384) {
     return false;
   }
   BITMAPINFO bi = {};
@@ -51,7 +51,8 @@ bool CPngImage::LoadFromMemory(const void* data, size_t size) {
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  basic_lib::ScopedBitmap bitmap(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  basic_lib::ScopedBitmap bitmap(
+      ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap || !bits) return false;
   const UINT stride = width * 4;
   if (FAILED(converted->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)))) {

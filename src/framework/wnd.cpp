@@ -39,10 +39,10 @@ bool CWnd::RegisterWindowClass(const wchar_t* class_name, UINT style, HBRUSH bac
 bool CWnd::CreateEx(DWORD ex_style, const wchar_t* class_name, const wchar_t* name, DWORD style,
                     const RECT& rect, HWND parent, UINT_PTR id_or_menu) {
   if (hwnd_) return false;
-  HWND wnd = ::CreateWindowExW(ex_style, class_name, name, style, rect.left, rect.top,
-                               rect.right - rect.left, rect.bottom - rect.top, parent,
-                               reinterpret_cast<HMENU>(id_or_menu), ::GetModuleHandleW(nullptr),
-                               this);
+  HWND wnd =
+      ::CreateWindowExW(ex_style, class_name, name, style, rect.left, rect.top,
+                        rect.right - rect.left, rect.bottom - rect.top, parent,
+                        reinterpret_cast<HMENU>(id_or_menu), ::GetModuleHandleW(nullptr), this);
   return wnd != nullptr;
 }
 

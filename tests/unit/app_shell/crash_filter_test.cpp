@@ -46,8 +46,9 @@ TEST(CrashFilterTest, ReporterSearchOrderAndParameters) {
                                              L"C:\\Support\\FaultSender.exe"};
   EXPECT_EQ(shallow, crash::FaultSenderCandidates(L"C:\\"));
 
-  EXPECT_EQ(L"--pep=18446744073709551615 --pid=1234 --tid=77 --src=lumoramain --ver=1.0.0.1 --rep=0",
-            crash::FormatFaultSenderParameters(~0ull, 1234, 77, L"lumoramain", L"1.0.0.1", 0));
+  EXPECT_EQ(
+      L"--pep=18446744073709551615 --pid=1234 --tid=77 --src=lumoramain --ver=1.0.0.1 --rep=0",
+      crash::FormatFaultSenderParameters(~0ull, 1234, 77, L"lumoramain", L"1.0.0.1", 0));
 }
 
 TEST(CrashFilterTest, VersionTextFromTheVersionResource) {

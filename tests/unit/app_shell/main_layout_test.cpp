@@ -40,8 +40,8 @@ TEST(MainLayoutTest, CaptionDragOnlyInTheTopThirtyPixelsOutsideFullScreen) {
     bool full_screen;
     bool drag;
   } cases[] = {
-      {{0, 0}, false, true},      {{799, 29}, false, true},  {{400, 30}, false, false},
-      {{400, 300}, false, false}, {{-1, 5}, false, false},   {{800, 5}, false, false},
+      {{0, 0}, false, true},      {{799, 29}, false, true}, {{400, 30}, false, false},
+      {{400, 300}, false, false}, {{-1, 5}, false, false},  {{800, 5}, false, false},
       {{10, 10}, true, false},    {{10, -3}, false, false},
   };
   for (const Case& c : cases) {

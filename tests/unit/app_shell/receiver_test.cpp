@@ -1,8 +1,7 @@
-#include "app/ipc_receiver.h"
-
 #include <gtest/gtest.h>
 
 #include "app/command_ids.h"
+#include "app/ipc_receiver.h"
 #include "framework/win_app.h"
 
 namespace {
