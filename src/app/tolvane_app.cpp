@@ -12,6 +12,7 @@
 #include "app/crash_filter.h"
 #include "app/tolvane_dlg.h"
 #include "basic_lib/scoped_handle.h"
+#include "image/wic_factory.h"
 #include "lang/language.h"
 #include "log/my_log.h"
 
@@ -77,13 +78,8 @@ BOOL CTolvaneApp::InitInstance() {
   com_ = std::make_unique<FCAutoInitializeCOM>();
   gdiplus_ = std::make_unique<FCAutoInitGDIPlus>();
 
-  // CLSID_WICImagingFactory {CACAF262-9370-4615-A13B-9F5539DA4C0A}: the first factory class.
-  static const CLSID kWicFactoryClass = {
-      0xcacaf262, 0x9370, 0x4615, {0xa1, 0x3b, 0x9f, 0x55, 0x39, 0xda, 0x4c, 0x0a}};
-  if (FAILED(::CoCreateInstance(kWicFactoryClass, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_PPV_ARGS(&wic_factory_)))) {
-    wic_factory_.Reset();
-  }
+  // A null factory is allowed: every imaging path then fails cleanly.
+  image::CreateSharedWicFactory();
 
   CCommandLine& command_line = CCommandLine::Instance();
   command_line.Parse(GetCommandTail());
@@ -153,7 +149,7 @@ int CTolvaneApp::ExitInstance() {
   // The current document, the thumbnail cache with its preloader and the folder list are
   // released here once they exist.
   app::CleanUpAtExit();
-  wic_factory_.Reset();
+  image::SetSharedWicFactory(nullptr);
   gdiplus_.reset();
   receiver_.reset();
   always_receiver_.reset();

@@ -2,13 +2,12 @@
 
 #include <windows.h>
 // After windows.h, which it needs.
-#include <wincodec.h>
+#include <objbase.h>
 
 #include <memory>
 #include <string>
 
 #include "app/ipc_receiver.h"
-#include "basic_lib/com_ptr.h"
 #include "framework/win_app.h"
 
 // GdiplusStartup for the lifetime of the object.
@@ -56,8 +55,6 @@ class CTolvaneApp : public framework::CWinApp {
   bool HasSingleInstanceReceiver() const { return receiver_ != nullptr; }
   bool HasAlwaysReceiver() const { return always_receiver_ != nullptr; }
 
-  // The imaging factory, or null when it could not be created.
-  IWICImagingFactory* ImagingFactory() const { return wic_factory_.Get(); }
   // What start-up handed to the UI toolkit: "resources\" and its "res.zip".
   const std::wstring& ResourceFolder() const { return resource_folder_; }
   const std::wstring& SkinArchive() const { return skin_archive_; }
@@ -73,7 +70,6 @@ class CTolvaneApp : public framework::CWinApp {
   std::unique_ptr<FCAutoInitializeCOM> com_;
   std::unique_ptr<CIPCReceiver> receiver_;
   std::unique_ptr<CIPCAlwaysReceiver> always_receiver_;
-  basic_lib::ComPtr<IWICImagingFactory> wic_factory_;
   std::wstring exe_folder_;
   std::wstring resource_folder_;
   std::wstring skin_archive_;
