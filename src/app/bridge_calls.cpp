@@ -2,9 +2,8 @@
 
 #include <windows.h>
 
-#if __has_include("service_bridge/service_bridge.h")
+#if defined(LUMORA_HAS_SERVICE_BRIDGE)
 #include "service_bridge/service_bridge.h"
-#define LUMORA_HAS_SERVICE_BRIDGE 1
 #endif
 
 namespace bridge {
