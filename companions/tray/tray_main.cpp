@@ -5,24 +5,38 @@
 #include "basic_lib/scoped_handle.h"
 #include "companions/tray/tray_core.h"
 #include "ipc-message/message/channel.h"
+#include "ipc-message/message/channelimpl.h"
 
 namespace {
 
-// Records every message the viewers send; the exit message ends the program.
+// Records every message as it arrives, before the sender's call returns: a viewer that ends
+// the tray right after its exit message must still find that message in the record.
+std::wstring g_record_path;
+WNDPROC g_channel_proc = nullptr;
+
+LRESULT CALLBACK RecordingProc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == WM_COPYDATA && !g_record_path.empty()) {
+    const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
+    if (cds && cds->lpData &&
+        (cds->dwData == CChannelImpl::kDispatchLater ||
+         cds->dwData == CChannelImpl::kDispatchNow)) {
+      IPC::Message message(static_cast<const char*>(cds->lpData), cds->cbData);
+      if (message.IsValid()) {
+        lumora_tray::AppendRecord(g_record_path, lumora_tray::FormatRecord(message));
+      }
+    }
+  }
+  return ::CallWindowProcW(g_channel_proc, wnd, msg, wparam, lparam);
+}
+
+// The exit message (routed to the tray or to everyone) ends the program.
 class TrayListener : public IChannelListener2 {
  public:
-  explicit TrayListener(std::wstring record_path) : record_path_(std::move(record_path)) {}
-
   void OnMessageReceived(const IPC::Message& message) override {
-    if (!record_path_.empty())
-      lumora_tray::AppendRecord(record_path_, lumora_tray::FormatRecord(message));
     if (message.type() == lumora_tray::kTypeExit) ::PostQuitMessage(0);
   }
   int GetRoutingId() override { return lumora_tray::kTrayRoutingId; }
   void OnPeerLost(bool) override {}
-
- private:
-  std::wstring record_path_;
 };
 
 // Creates a named mutex and keeps it; false (and no handle) when it existed already.
@@ -62,9 +76,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   HoldMutex(std::wstring(lumora_tray::kUpgradeMutex) + options.instance, &upgrade_mutex);
 
   std::wstring folder = lumora_tray::ResolveDataFolder(options);
-  TrayListener listener(folder.empty() ? std::wstring() : folder + lumora_tray::kRecordFileName);
+  if (!folder.empty()) g_record_path = folder + lumora_tray::kRecordFileName;
+  TrayListener listener;
   CChannel channel;
   if (!channel.Connect(channel_name, false)) return 2;
+  g_channel_proc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+      channel.window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingProc)));
   channel.AddListener(&listener);
 
   MSG msg;

@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "app/companion_tray.h"
 #include "app/crash_filter.h"
+#include "app/ipc_message_mgr.h"
 #include "app/tolvane_dlg.h"
 #include "basic_lib/scoped_handle.h"
 #include "image/wic_factory.h"
@@ -155,7 +156,7 @@ int CTolvaneApp::ExitInstance() {
   always_receiver_.reset();
   com_.reset();
   bridge::Destroy();
-  // The message manager is destroyed here once it exists.
+  CIPCMessageMgr::Destroy();
   CMyLog::DestroyInstance();
   CCommandLine::DestroyInstance();
   return CWinApp::ExitInstance();

@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "app/companion_tray.h"
 #include "app/copy_data.h"
+#include "app/ipc_message_mgr.h"
 #include "app/ipc_receiver.h"
 #include "app/main_layout.h"
 #include "framework/dc.h"
@@ -166,7 +167,9 @@ BOOL CTolvaneDlg::OnInitDialog() {
   ::SetWindowLongW(hwnd_, GWL_STYLE, ::GetWindowLongW(hwnd_, GWL_STYLE) & ~WS_CAPTION);
   ::SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-  channel_.Connect(hwnd_, quit_message_);
+  CIPCMessageMgr& channel = CIPCMessageMgr::Instance();
+  channel.Connect();
+  channel.AddListener(this);
   LayoutChildren();
 
   ::SetForegroundWindow(hwnd_);
@@ -303,7 +306,7 @@ LRESULT CTolvaneDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
     case msg::kQuickIndexChanged: {
       const int state = static_cast<int>(lparam);
       bridge::SetQuickIndexState(state);
-      channel_.SendQuickIndex(state != 0 ? 1 : 0);
+      CIPCMessageMgr::Instance().SendToTray(CIPCMessageMgr::kQuickIndex, state != 0 ? 1 : 0);
       return 0;
     }
     case msg::kOfferDefaultViewer:
@@ -548,6 +551,15 @@ void CTolvaneDlg::OnPlaceCaptionText(int width, int height) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void CTolvaneDlg::OnMessageReceived(const IPC::Message& message) {
+  // The quit request of the tray program; a second one while closing changes nothing.
+  if (message.type() == CIPCMessageMgr::kExit && !closing_ && hwnd_) StartClosingSequence();
+}
+
+int CTolvaneDlg::GetRoutingId() { return CIPCMessageMgr::kViewerRoutingId; }
+
+void CTolvaneDlg::OnPeerLost(bool) {}
+
 void CTolvaneDlg::StartClosingSequence() {
   closing_ = true;
   if (quit_message_ != 0) ::PostMessageW(hwnd_, quit_message_, 0, 0);
@@ -567,7 +579,7 @@ void CTolvaneDlg::ExitCompletely() {
   DWORD wait = WAIT_FAILED;
   if (mutex) wait = ::WaitForSingleObject(mutex.Get(), 10000);
   if (!tray::OtherMainWindowExists()) {
-    channel_.SendExit();
+    CIPCMessageMgr::Instance().SendToTray(CIPCMessageMgr::kExit);
     tray::TerminateProcessesAt(ExecutableFolder() + tray::kTrayFileName);
   }
   if (mutex && (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)) ::ReleaseMutex(mutex.Get());
@@ -613,6 +625,8 @@ void CTolvaneDlg::OnDestroy() {
   CAppConfig& config = CAppConfig::Instance();
   config.StoreWindowPlacement(hwnd_);
   config.Save();
-  channel_.Disconnect();
+  CIPCMessageMgr& channel = CIPCMessageMgr::Instance();
+  channel.RemoveListener(this);
+  channel.Disconnect();
   // The image view releases its resources here once it exists.
 }

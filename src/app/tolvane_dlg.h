@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "app/message_channel_link.h"
 #include "basic_lib/scoped_handle.h"
 #include "framework/dialog.h"
 #include "framework/png_button.h"
+#include "ipc-message/message/channel.h"
 
 // A plain child window standing in for a widget window that is not built yet: it fills its
 // rectangle with one colour.
@@ -27,8 +27,9 @@ class CChildPlaceholder : public framework::CWnd {
 };
 
 // The viewer's main window: a borderless, resizable dialog (template 102) hosting the image view,
-// the toolbar, the menu-bar button and the logo, with its own caption buttons.
-class CTolvaneDlg : public framework::CDialog {
+// the toolbar, the menu-bar button and the logo, with its own caption buttons. On the tray's
+// message channel it listens with routing id 2 and acts on the quit message only.
+class CTolvaneDlg : public framework::CDialog, public IChannelListener2 {
  public:
   CTolvaneDlg();
   ~CTolvaneDlg() override;
@@ -37,6 +38,11 @@ class CTolvaneDlg : public framework::CDialog {
   static bool RegisterMainWindowClass();
 
   bool PreTranslateMessage(MSG* msg) override;
+
+  // IChannelListener2: type 2 runs the closing sequence; every other type is ignored.
+  void OnMessageReceived(const IPC::Message& message) override;
+  int GetRoutingId() override;
+  void OnPeerLost(bool state) override;
 
   bool IsFullScreen() const { return saved_rect_.has_value(); }
   bool IsClosing() const { return closing_; }
@@ -97,5 +103,4 @@ class CTolvaneDlg : public framework::CDialog {
   bool closing_ = false;
   UINT quit_message_ = 0;
   std::optional<RECT> saved_rect_;
-  CMessageChannelLink channel_;
 };
