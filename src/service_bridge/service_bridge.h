@@ -27,7 +27,7 @@ class IBridgeSystem {
   virtual HMODULE FindLoadedModule(const wchar_t* name) = 0;
   // LoadLibraryW of a full path, or null.
   virtual HMODULE LoadModule(const std::wstring& path) = 0;
-  virtual void FreeModule(HMODULE module) = 0;
+  virtual void UnloadModule(HMODULE module) = 0;
   virtual FARPROC FindExport(HMODULE module, const char* name) = 0;
   // Folder of the running executable, ending with a backslash.
   virtual std::wstring ExecutableFolder() = 0;
