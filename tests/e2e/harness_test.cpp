@@ -152,6 +152,41 @@ TEST(HarnessTest, RunsFromAPrivateCopyWithFilesRemovedAndAlwaysEndsTheProgram) {
   EXPECT_FALSE(DirectoryExists(copy));
 }
 
+// driver.exe lives beside this test executable.
+DWORD RunDriverCli(const std::wstring& args) {
+  wchar_t self[MAX_PATH];
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring folder = self;
+  folder.resize(folder.find_last_of(L"\\/"));
+  Process cli;
+  LaunchOptions o;
+  o.exe_name = L"driver.exe";
+  o.bin_dir = folder;
+  o.args = args;
+  DWORD code = 0xDEAD;
+  if (!cli.Start(o) || !cli.WaitExit(30000, &code)) return 0xDEAD;
+  return code;
+}
+
+TEST(HarnessTest, DriverCliWaitsForWindowsAndTakesScreenshots) {
+  Process p;
+  ASSERT_TRUE(p.Start(StandIn()));
+  ASSERT_NE(nullptr, p.WaitWindow(kStartTimeoutMs, kStandInClass));
+  EXPECT_EQ(0u, RunDriverCli(L"wait-window " + std::to_wstring(p.pid()) +
+                             L" 5000 LumoraE2EStandInClass"));
+  EXPECT_EQ(0u, RunDriverCli(L"wait-window e2e_standin.exe 5000 LumoraE2EStandInClass"));
+  EXPECT_EQ(1u, RunDriverCli(L"wait-window e2e_standin.exe 200"));  // it has no viewer window
+  EXPECT_EQ(1u, RunDriverCli(L"wait-window no_such_program.exe 200"));
+  EXPECT_EQ(2u, RunDriverCli(L"frobnicate"));
+
+  const std::wstring shot = JoinPath(ArtifactDir(), L"harness_screen.bmp");
+  ::DeleteFileW(shot.c_str());
+  EXPECT_EQ(0u, RunDriverCli(L"screenshot \"" + shot + L"\" --screen"));
+  const SIZE s = ScreenSize();
+  const size_t stride = (static_cast<size_t>(s.cx) * 3 + 3) & ~size_t{3};
+  EXPECT_EQ(54 + stride * s.cy, ReadFileBytes(shot).size());
+}
+
 TEST(HarnessTest, WaitUntilHonoursItsDeadline) {
   const ULONGLONG start = ::GetTickCount64();
   EXPECT_FALSE(WaitUntil([] { return false; }, 300));
