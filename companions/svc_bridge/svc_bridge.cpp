@@ -1,12 +1,12 @@
 // The service bridge companion library. It keeps everything local: usage events are appended as
 // lines to "svc_bridge_events.log" in the user's data folder, the quick-index switch lives in
 // "svc_bridge.ini" beside it. Nothing goes over the network.
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <cstdio>
-#include <cwctype>
 #include <cwchar>
+#include <cwctype>
 #include <new>
 #include <string>
 
@@ -54,12 +54,12 @@ std::wstring CleanField(const wchar_t* text) {
 
 std::string ToUtf8(const std::wstring& text) {
   if (text.empty()) return std::string();
-  int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                0, nullptr, nullptr);
+  int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                nullptr, nullptr);
   if (n <= 0) return std::string();
   std::string out(static_cast<size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n,
-                        nullptr, nullptr);
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
+                        nullptr);
   return out;
 }
 
@@ -75,8 +75,8 @@ bool AppendEvent(const std::wstring& category, const std::wstring& event) {
   SYSTEMTIME t;
   ::GetSystemTime(&t);
   wchar_t stamp[64];
-  swprintf(stamp, 64, L"%04u-%02u-%02uT%02u:%02u:%02uZ\t%lu\t", t.wYear, t.wMonth, t.wDay,
-           t.wHour, t.wMinute, t.wSecond, ::GetCurrentProcessId());
+  swprintf(stamp, 64, L"%04u-%02u-%02uT%02u:%02u:%02uZ\t%lu\t", t.wYear, t.wMonth, t.wDay, t.wHour,
+           t.wMinute, t.wSecond, ::GetCurrentProcessId());
   const std::string line = ToUtf8(std::wstring(stamp) + category + L"\t" + event) + "\r\n";
   DWORD written = 0;
   BOOL ok = ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
@@ -100,7 +100,7 @@ BOOL CALLBACK InitVersionText(INIT_ONCE*, void*, void**) {
   if (!fn || fn(&info) != 0) return TRUE;  // leaves the text empty
   SYSTEM_INFO si;
   ::GetNativeSystemInfo(&si);
-  const wchar_t* arch = si.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ? L"x64"
+  const wchar_t* arch = si.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64   ? L"x64"
                         : si.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_ARM64 ? L"arm64"
                                                                                     : L"x86";
   swprintf(g_version_text, 128, L"Windows %lu.%lu.%lu %ls", info.dwMajorVersion,
@@ -125,8 +125,7 @@ class QuickIndex final : public IPLibWrapper {
   // The switch is on until someone turns it off.
   int WINAPI GetQuickIndexState() override {
     if (ini_.empty()) return 0;
-    return ::GetPrivateProfileIntW(section_.c_str(), L"quick_index", 1, ini_.c_str()) != 0 ? 1
-                                                                                         : 0;
+    return ::GetPrivateProfileIntW(section_.c_str(), L"quick_index", 1, ini_.c_str()) != 0 ? 1 : 0;
   }
   int WINAPI SetQuickIndexState(int state) override {
     if (ini_.empty()) return 0;

@@ -56,11 +56,16 @@ std::wstring StartSourceFromSwitch(const std::wstring& from_value) {
     const wchar_t* from;
     const wchar_t* source;
   } kSources[] = {
-      {L"task", L"auto"},          {L"reg_run", L"auto_reg"},
-      {L"svc", L"svc"},            {L"startmenu", L"menu"},
-      {L"main", L"main"},          {L"desktop", L"lnk"},
-      {L"tray", L"tray"},          {L"newinstall", L"newinstall"},
-      {L"upinstall", L"upinstall"}, {L"contextmenu", L"contextmenu"},
+      {L"task", L"auto"},
+      {L"reg_run", L"auto_reg"},
+      {L"svc", L"svc"},
+      {L"startmenu", L"menu"},
+      {L"main", L"main"},
+      {L"desktop", L"lnk"},
+      {L"tray", L"tray"},
+      {L"newinstall", L"newinstall"},
+      {L"upinstall", L"upinstall"},
+      {L"contextmenu", L"contextmenu"},
       {L"openwith", L"shell"},
   };
   for (const auto& s : kSources) {

@@ -83,10 +83,13 @@ TEST(HarnessTest, CapturesTheWindowPixelsToPngAndBmp) {
   const int cy = (client.top + client.bottom) / 2 - window.top;
   Capture shot;
   // The first paint lands a little after the window maps.
-  ASSERT_TRUE(WaitUntil([&] {
-    shot = CaptureWindow(wnd);
-    return !shot.Empty() && ColorNear(shot.At(cx, cy), 10, 200, 30);
-  }, 5000)) << std::hex << (shot.Empty() ? 0u : shot.At(cx, cy));
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        shot = CaptureWindow(wnd);
+        return !shot.Empty() && ColorNear(shot.At(cx, cy), 10, 200, 30);
+      },
+      5000))
+      << std::hex << (shot.Empty() ? 0u : shot.At(cx, cy));
   EXPECT_EQ(window.right - window.left, shot.width);
   EXPECT_EQ(window.bottom - window.top, shot.height);
 
@@ -104,8 +107,8 @@ TEST(HarnessTest, CapturesTheWindowPixelsToPngAndBmp) {
 }
 
 TEST(HarnessTest, ExitCodesAndWindowlessRunsAreSeen) {
-  for (const auto& c : {std::make_pair(L"--exit=-1", 0xFFFFFFFFu),
-                        std::make_pair(L"--exit=0", 0u), std::make_pair(L"--exit=3", 3u)}) {
+  for (const auto& c : {std::make_pair(L"--exit=-1", 0xFFFFFFFFu), std::make_pair(L"--exit=0", 0u),
+                        std::make_pair(L"--exit=3", 3u)}) {
     Process p;
     ASSERT_TRUE(p.Start(StandIn(c.first)));
     DWORD code = 12345;
@@ -141,8 +144,7 @@ TEST(HarnessTest, RunsFromAPrivateCopyWithFilesRemovedAndAlwaysEndsTheProgram) {
     HWND wnd = p.WaitWindow(kStartTimeoutMs, kStandInClass);
     ASSERT_NE(nullptr, wnd);
     ASSERT_TRUE(PostCommand(wnd, 2));
-    EXPECT_TRUE(CaptionBecomes(wnd, L"exe:" + JoinPath(copy, L"e2e_standin.exe")))
-        << Caption(wnd);
+    EXPECT_TRUE(CaptionBecomes(wnd, L"exe:" + JoinPath(copy, L"e2e_standin.exe"))) << Caption(wnd);
     EXPECT_EQ(std::vector<DWORD>{pid}, FindProcessesByName(L"E2E_STANDIN.EXE"));
     EXPECT_EQ(pid, ResolveProcess(L"e2e_standin.exe"));
     EXPECT_EQ(pid, ResolveProcess(std::to_wstring(pid)));

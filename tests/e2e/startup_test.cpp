@@ -114,13 +114,17 @@ TEST_F(ViewerStartupTest, StartWithoutFileShowsTheEmptyWindowAndReportsUsage) {
   const int w = window.right - window.left;
   auto grey_share = [&] {
     int grey = 0, total = 0;
-    for (int x = w / 4; x < w * 3 / 4; ++x, ++total) grey += ColorNear(shot.At(x, 20), 248, 248, 248);
+    for (int x = w / 4; x < w * 3 / 4; ++x, ++total)
+      grey += ColorNear(shot.At(x, 20), 248, 248, 248);
     return total ? grey * 100 / total : 0;
   };
-  EXPECT_TRUE(WaitUntil([&] {
-    shot = CaptureWindow(wnd);
-    return !shot.Empty() && grey_share() >= 60;
-  }, 5000)) << "grey share " << (shot.Empty() ? -1 : grey_share());
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        shot = CaptureWindow(wnd);
+        return !shot.Empty() && grey_share() >= 60;
+      },
+      5000))
+      << "grey share " << (shot.Empty() ? -1 : grey_share());
   EXPECT_TRUE(SaveCapture(shot, JoinPath(ArtifactDir(), L"viewer_empty_window.png")));
 
   // StartStat and "main"/"open" at once, the start source a second later.
@@ -145,12 +149,14 @@ TEST_F(ViewerStartupTest, StartSourceComesFromTheFromSwitch) {
   HWND wnd = StartViewer(p, data, L"--from=openwith");
   ASSERT_NE(nullptr, wnd);
   const std::wstring events = data.File(L"svc_bridge_events.log");
-  EXPECT_TRUE(WaitUntil([&] {
-    for (const std::string& l : ReadLines(events)) {
-      if (l.find("\tmain\topen_shell") != std::string::npos) return true;
-    }
-    return false;
-  }, 8000));
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        for (const std::string& l : ReadLines(events)) {
+          if (l.find("\tmain\topen_shell") != std::string::npos) return true;
+        }
+        return false;
+      },
+      8000));
   EXPECT_TRUE(CloseWithEscape(p, wnd));
 }
 
@@ -164,7 +170,11 @@ TEST_F(ViewerStartupTest, EnterTogglesFullScreenAndEscapeLeavesItThenCloses) {
   const SIZE screen = ScreenSize();
 
   ASSERT_TRUE(PressKey(wnd, VK_RETURN));
-  EXPECT_TRUE(WaitUntil([&] { return RectIs(wnd, RECT{0, 0, screen.cx, screen.cy}); }, 5000))
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return RectIs(wnd, RECT{0, 0, screen.cx, screen.cy});
+      },
+      5000))
       << RectText(WindowRect(wnd));
   SaveCapture(CaptureWindow(wnd), JoinPath(ArtifactDir(), L"viewer_full_screen.png"));
 
@@ -328,12 +338,14 @@ TEST_F(ViewerStartupTest, InstallAndUninstallEndWithoutWindowOrReceiver) {
     WindowFilter any;
     any.class_name = nullptr;
     any.pid = p.pid();
-    ASSERT_TRUE(WaitUntil([&] {
-      saw_window = saw_window || !FindTopLevelWindows(any).empty();
-      saw_receiver = saw_receiver || FindMessageWindow(kAlwaysReceiver, p.pid()) ||
-                     FindMessageWindow(kSingleReceiver, p.pid());
-      return !p.Running();
-    }, kStartTimeoutMs, 5));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          saw_window = saw_window || !FindTopLevelWindows(any).empty();
+          saw_receiver = saw_receiver || FindMessageWindow(kAlwaysReceiver, p.pid()) ||
+                         FindMessageWindow(kSingleReceiver, p.pid());
+          return !p.Running();
+        },
+        kStartTimeoutMs, 5));
     EXPECT_FALSE(saw_window);
     EXPECT_FALSE(saw_receiver);
     if (std::wstring(mode) == L"/install") {
@@ -412,9 +424,9 @@ TEST_F(ViewerStartupTest, LogMarkerMakesTheSettingsLineComeFirst) {
     ASSERT_GE(at, 10u) << l;
     EXPECT_EQ("[I][", l.substr(0, 4)) << l;
     EXPECT_EQ("][", l.substr(8, 2)) << l;
-    EXPECT_TRUE(std::all_of(l.begin() + 4, l.begin() + 8,
-                            [](char ch) { return ch == ' ' || (ch >= '0' && ch <= '9'); }))
-        << l;
+    EXPECT_TRUE(std::all_of(l.begin() + 4, l.begin() + 8, [](char ch) {
+      return ch == ' ' || (ch >= '0' && ch <= '9');
+    })) << l;
     EXPECT_EQ("] ", l.substr(at - 2, 2)) << l;
     const std::string got = l.substr(at);
     std::wstring wgot(got.begin(), got.end()), wwant(want.begin(), want.end());

@@ -112,13 +112,11 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (verb == L"command" && argc >= 4) {
-    return wnd && e2e::PostCommand(wnd, static_cast<WORD>(std::wcstoul(argv[3], nullptr, 10)))
-               ? 0
-               : 1;
+    return wnd && e2e::PostCommand(wnd, static_cast<WORD>(std::wcstoul(argv[3], nullptr, 10))) ? 0
+                                                                                               : 1;
   }
   if (verb == L"key" && argc >= 4) {
-    return wnd && e2e::PressKey(wnd, static_cast<WORD>(std::wcstoul(argv[3], nullptr, 0))) ? 0
-                                                                                          : 1;
+    return wnd && e2e::PressKey(wnd, static_cast<WORD>(std::wcstoul(argv[3], nullptr, 0))) ? 0 : 1;
   }
   if (verb == L"close" && argc >= 4) {
     if (!wnd) return 1;

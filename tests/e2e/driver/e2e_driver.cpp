@@ -62,8 +62,16 @@ INPUT KeyInput(WORD vk, bool up) {
   in.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
   in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
   switch (vk) {  // keys of the extended block
-    case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN: case VK_DELETE: case VK_INSERT:
-    case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN:
+    case VK_DELETE:
+    case VK_INSERT:
+    case VK_HOME:
+    case VK_END:
+    case VK_PRIOR:
+    case VK_NEXT:
       in.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
       break;
     default:
@@ -328,8 +336,8 @@ std::wstring Caption(HWND wnd) {
   wchar_t buf[1024];
   DWORD_PTR n = 0;
   // WM_GETTEXT with a timeout, so a hung target cannot hang the driver.
-  if (!::SendMessageTimeoutW(wnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf),
-                             SMTO_ABORTIFHUNG, 5000, &n)) {
+  if (!::SendMessageTimeoutW(wnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG,
+                             5000, &n)) {
     return std::wstring();
   }
   return std::wstring(buf, std::min<DWORD_PTR>(n, 1023));
@@ -356,9 +364,7 @@ RECT ClientRectOnScreen(HWND wnd) {
 
 bool IsMaximized(HWND wnd) { return ::IsZoomed(wnd) != FALSE; }
 
-SIZE ScreenSize() {
-  return SIZE{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-}
+SIZE ScreenSize() { return SIZE{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)}; }
 
 RECT WorkArea() {
   RECT r = {};
@@ -367,8 +373,8 @@ RECT WorkArea() {
 }
 
 std::wstring RectText(const RECT& r) {
-  return std::to_wstring(r.left) + L"_" + std::to_wstring(r.top) + L"_" +
-         std::to_wstring(r.right) + L"_" + std::to_wstring(r.bottom);
+  return std::to_wstring(r.left) + L"_" + std::to_wstring(r.top) + L"_" + std::to_wstring(r.right) +
+         L"_" + std::to_wstring(r.bottom);
 }
 
 bool SetWindowRect(HWND wnd, const RECT& r) {
@@ -425,11 +431,12 @@ bool TypeChar(HWND wnd, wchar_t ch) {
 
 bool MoveMouse(POINT screen) {
   std::vector<INPUT> in = {MoveInput(screen)};
-  return SendInputs(in) &&
-         WaitUntil([screen] {
-           POINT p;
-           return ::GetCursorPos(&p) && p.x == screen.x && p.y == screen.y;
-         }, 2000);
+  return SendInputs(in) && WaitUntil(
+                               [screen] {
+                                 POINT p;
+                                 return ::GetCursorPos(&p) && p.x == screen.x && p.y == screen.y;
+                               },
+                               2000);
 }
 
 bool Click(POINT screen, bool right, bool twice) {
@@ -596,8 +603,8 @@ Process::~Process() { Terminate(); }
 
 bool Process::Start(const LaunchOptions& options) {
   Terminate();
-  bin_dir_ = NormalizePath(options.bin_dir.empty() ? std::wstring(LUMORA_E2E_BIN_DIR)
-                                                   : options.bin_dir);
+  bin_dir_ =
+      NormalizePath(options.bin_dir.empty() ? std::wstring(LUMORA_E2E_BIN_DIR) : options.bin_dir);
   if (options.copy_bin) {
     own_bin_copy_ = FreshFolder(L"bin");
     if (own_bin_copy_.empty() || !CopyTree(bin_dir_, own_bin_copy_)) return false;

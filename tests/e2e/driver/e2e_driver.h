@@ -118,11 +118,11 @@ bool ColorNear(uint32_t rgb, int r, int g, int b, int tolerance = 8);
 
 struct LaunchOptions {
   std::wstring exe_name = kViewerExe;
-  std::wstring bin_dir;               // empty: the build's runnable folder
-  std::wstring args;                  // command-line text after the program path
-  std::wstring data_dir;              // LUMORA_DATA_DIR for the child; empty: a fresh one
-  bool copy_bin = false;              // run from a private copy of bin_dir
-  std::vector<std::wstring> remove;   // paths relative to the copy, deleted before the start
+  std::wstring bin_dir;              // empty: the build's runnable folder
+  std::wstring args;                 // command-line text after the program path
+  std::wstring data_dir;             // LUMORA_DATA_DIR for the child; empty: a fresh one
+  bool copy_bin = false;             // run from a private copy of bin_dir
+  std::vector<std::wstring> remove;  // paths relative to the copy, deleted before the start
   std::vector<std::pair<std::wstring, std::wstring>> env;  // extra variables
 };
 

@@ -237,8 +237,7 @@ TEST_F(ServiceBridgeTest, QuickIndexComesOnlyFromBesideTheExecutable) {
     CServiceBridge bridge(std::move(sys));
     EXPECT_EQ(0, bridge.GetQuickIndexState());
     EXPECT_EQ(0, bridge.SetQuickIndexState(1));
-    EXPECT_EQ(std::vector<std::wstring>{L"C:\\Apps\\Lumora\\bin\\SvcBridge.dll"},
-              s->load_attempts);
+    EXPECT_EQ(std::vector<std::wstring>{L"C:\\Apps\\Lumora\\bin\\SvcBridge.dll"}, s->load_attempts);
     EXPECT_TRUE(g_calls.quick_init.empty());
   }
   {
@@ -275,7 +274,10 @@ TEST_F(ServiceBridgeTest, QuickIndexComesOnlyFromBesideTheExecutable) {
     // Destroying the bridge releases a live quick-index object.
     auto sys = std::make_unique<FakeSystem>();
     sys->present = {L"C:\\Apps\\Lumora\\bin\\SvcBridge.dll"};
-    { CServiceBridge bridge(std::move(sys)); bridge.GetQuickIndexState(); }
+    {
+      CServiceBridge bridge(std::move(sys));
+      bridge.GetQuickIndexState();
+    }
     EXPECT_EQ(2, g_calls.quick_released);
   }
 }

@@ -1,7 +1,6 @@
 // Drives the real "SvcBridge.dll" from the runnable folder through its exports.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <fstream>
 #include <sstream>
@@ -31,8 +30,8 @@ std::wstring TestTempRoot() {
 }
 
 std::string ReadAll(const std::wstring& path) {
-  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
   if (f == INVALID_HANDLE_VALUE) return std::string();
   std::string out;
   char buf[4096];
@@ -98,9 +97,13 @@ TEST_F(SvcBridgeDllTest, RecordsUsageEventsAsLinesInTheDataFolder) {
   EXPECT_TRUE(send(L"feature", huge.c_str()));
   EXPECT_TRUE(send(L"main", L"\u00f6ffnen"));
 
-  const std::vector<std::string> expected = {
-      "session\tstart",  "main\topen", "main\topen_unknown", "feature\tline_break_and tab",
-      "feature\t" + std::string(256, 'e'), "main\t\xc3\xb6" "ffnen"};
+  const std::vector<std::string> expected = {"session\tstart",
+                                             "main\topen",
+                                             "main\topen_unknown",
+                                             "feature\tline_break_and tab",
+                                             "feature\t" + std::string(256, 'e'),
+                                             "main\t\xc3\xb6"
+                                             "ffnen"};
   EXPECT_EQ(expected, Events(ReadAll(data_ + L"svc_bridge_events.log")));
 }
 
@@ -110,8 +113,8 @@ TEST_F(SvcBridgeDllTest, VersionTextIsTheRealSystemVersion) {
   const wchar_t* text = version();
   ASSERT_NE(nullptr, text);
   using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
-  auto rtl = reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+  auto rtl = reinterpret_cast<RtlGetVersionFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
   ASSERT_TRUE(rtl);
   OSVERSIONINFOEXW info = {};
   info.dwOSVersionInfoSize = sizeof(info);
