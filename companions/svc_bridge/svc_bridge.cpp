@@ -1,8 +1,9 @@
 // The service bridge companion library. It keeps everything local: usage events are appended as
 // lines to "svc_bridge_events.log" in the user's data folder, the quick-index switch lives in
 // "svc_bridge.ini" beside it. Nothing goes over the network.
-#include <shlobj.h>
 #include <windows.h>
+
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cwchar>

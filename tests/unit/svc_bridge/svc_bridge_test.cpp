@@ -1,8 +1,8 @@
 // Drives the real "SvcBridge.dll" from the runnable folder through its exports.
-#include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
+#include <gtest/gtest.h>
+
 #include <sstream>
 #include <string>
 #include <vector>
