@@ -1,8 +1,8 @@
 #include "service_bridge/service_bridge.h"
 
-#include <shlwapi.h>
-
 #include <cwchar>
+
+#include "basic_lib/singleton.h"
 
 namespace service_bridge {
 namespace {
@@ -40,9 +40,6 @@ std::wstring ParentFolder(const std::wstring& folder) {
   return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash + 1);
 }
 
-SRWLOCK g_instance_lock = SRWLOCK_INIT;
-CServiceBridge* g_instance = nullptr;
-
 constexpr size_t kMaxVersionText = 1024;
 
 }  // namespace
@@ -75,23 +72,12 @@ std::wstring StartSourceFromSwitch(const std::wstring& from_value) {
 }
 
 CServiceBridge& CServiceBridge::Instance() {
-  ::AcquireSRWLockShared(&g_instance_lock);
-  CServiceBridge* existing = g_instance;
-  ::ReleaseSRWLockShared(&g_instance_lock);
-  if (existing) return *existing;
-  ::AcquireSRWLockExclusive(&g_instance_lock);
-  if (!g_instance) g_instance = new CServiceBridge(CreateRealBridgeSystem());
-  CServiceBridge* created = g_instance;
-  ::ReleaseSRWLockExclusive(&g_instance_lock);
-  return *created;
+  return basic_lib::CSingletonT<CServiceBridge>::Instance();
 }
 
-void CServiceBridge::DestroyInstance() {
-  ::AcquireSRWLockExclusive(&g_instance_lock);
-  std::unique_ptr<CServiceBridge> doomed(g_instance);
-  g_instance = nullptr;
-  ::ReleaseSRWLockExclusive(&g_instance_lock);
-}
+void CServiceBridge::DestroyInstance() { basic_lib::CSingletonT<CServiceBridge>::Destroy(); }
+
+CServiceBridge::CServiceBridge() : CServiceBridge(CreateRealBridgeSystem()) {}
 
 CServiceBridge::CServiceBridge(std::unique_ptr<IBridgeSystem> system)
     : system_(std::move(system)) {}

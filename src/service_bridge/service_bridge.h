@@ -42,13 +42,14 @@ std::unique_ptr<IBridgeSystem> CreateRealBridgeSystem();
 std::wstring StartSourceFromSwitch(const std::wstring& from_value);
 
 // The viewer's calls into the companion library "SvcBridge.dll". Interface thread only
-// (the singleton itself may be created from any thread).
+// (the singleton itself, a CSingletonT, may be created from any thread).
 class CServiceBridge {
  public:
   static CServiceBridge& Instance();
   // Application exit: releases the quick-index object and unloads the library.
   static void DestroyInstance();
 
+  CServiceBridge();  // the real system; what Instance() makes
   explicit CServiceBridge(std::unique_ptr<IBridgeSystem> system);
   ~CServiceBridge();
   CServiceBridge(const CServiceBridge&) = delete;
