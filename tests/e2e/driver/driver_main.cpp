@@ -9,7 +9,6 @@
 // Exit codes: 0 done, 1 not found or timed out, 2 bad usage.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -48,25 +47,6 @@ HWND WaitMainWindow(const std::wstring& who, DWORD timeout_ms, const wchar_t* cl
   return found;
 }
 
-// The window's pixels once painted: two captures in a row agree and show more than one colour
-// (a window that has just mapped is still uniform); the last capture after the deadline.
-e2e::Capture CapturePainted(HWND wnd, DWORD timeout_ms) {
-  e2e::Capture last, c;
-  e2e::WaitUntil(
-      [&] {
-        c = e2e::CaptureWindow(wnd);
-        const bool uniform =
-            c.Empty() || std::all_of(c.pixels.begin(), c.pixels.end(),
-                                     [&](uint32_t p) { return p == c.pixels.front(); });
-        const bool stable = !c.Empty() && c.width == last.width && c.height == last.height &&
-                            c.pixels == last.pixels;
-        last = c;
-        return stable && !uniform;
-      },
-      timeout_ms, 100);
-  return c;
-}
-
 void PrintWindow(HWND wnd) {
   const RECT r = e2e::WindowRect(wnd);
   std::wprintf(L"%p %ls %ls\n", static_cast<void*>(wnd), e2e::RectText(r).c_str(),
@@ -91,7 +71,7 @@ int wmain(int argc, wchar_t** argv) {
     e2e::Capture c;
     if (who != L"--screen") {
       HWND wnd = WaitMainWindow(who, 0, e2e::kViewerClass);
-      if (wnd) c = CapturePainted(wnd, 3000);
+      if (wnd) c = e2e::CapturePainted(wnd, 3000);
     }
     if (c.Empty()) {
       const SIZE s = e2e::ScreenSize();

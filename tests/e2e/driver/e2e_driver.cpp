@@ -517,6 +517,23 @@ Capture CaptureScreenRect(const RECT& r) {
 
 Capture CaptureWindow(HWND wnd) { return CaptureScreenRect(WindowRect(wnd)); }
 
+Capture CapturePainted(HWND wnd, DWORD timeout_ms) {
+  Capture last, c;
+  WaitUntil(
+      [&] {
+        c = CaptureWindow(wnd);
+        const bool uniform =
+            c.Empty() || std::all_of(c.pixels.begin(), c.pixels.end(),
+                                     [&](uint32_t p) { return p == c.pixels.front(); });
+        const bool stable = !c.Empty() && c.width == last.width && c.height == last.height &&
+                            c.pixels == last.pixels;
+        last = c;
+        return stable && !uniform;
+      },
+      timeout_ms, 100);
+  return c;
+}
+
 bool SaveCapture(const Capture& c, const std::wstring& path) {
   if (c.Empty()) return false;
   const std::wstring lower = Lower(path);

@@ -110,6 +110,10 @@ struct Capture {
 // Screen DC BitBlt of a screen rectangle (what is on the display, overlaps included).
 Capture CaptureScreenRect(const RECT& r);
 Capture CaptureWindow(HWND wnd);
+// The window once painted: two captures 100 ms apart agree and show more than one colour (a
+// window that has just mapped is still uniform, its children may paint later); after the
+// deadline, the last capture.
+Capture CapturePainted(HWND wnd, DWORD timeout_ms = 5000);
 // ".png" through WIC, anything else as a 24-bit BMP.
 bool SaveCapture(const Capture& c, const std::wstring& path);
 bool ColorNear(uint32_t rgb, int r, int g, int b, int tolerance = 8);
