@@ -92,3 +92,15 @@ function(lumora_test_fixtures name)
            COMMAND sh "${F_SCRIPT}" "${LUMORA_FIXTURES_DIR}/${name}")
   set_tests_properties(${name}_setup PROPERTIES FIXTURES_SETUP ${name})
 endfunction()
+
+# lumora_resources(target rc-file): compiles an .rc of src/res into a target, with the artwork
+# that src/res draws at build time on the resource include path.
+set(LUMORA_ART_DIR "${CMAKE_BINARY_DIR}/res_gen")
+function(lumora_resources target rc)
+  set(rc_path "${CMAKE_SOURCE_DIR}/src/res/${rc}")
+  target_sources(${target} PRIVATE "${rc_path}")
+  target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}/src/res" "${LUMORA_ART_DIR}")
+  set_source_files_properties("${rc_path}" TARGET_DIRECTORY ${target} PROPERTIES OBJECT_DEPENDS
+    "${LUMORA_ART_DIR}/close.png;${LUMORA_ART_DIR}/restore.png;${LUMORA_ART_DIR}/lumora.ico;${CMAKE_SOURCE_DIR}/src/res/lumora_resources.rc;${CMAKE_SOURCE_DIR}/src/res/resource.h")
+  add_dependencies(${target} lumora_res_assets)
+endfunction()
