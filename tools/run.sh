@@ -28,7 +28,7 @@ if [ -n "$user_display" ]; then
   lumora_start_wine
   echo "run: starting $exe \"$picture\" on $DISPLAY"
   set +e
-  "$LUMORA_WINE" "$exe" "$(winepath -w "$picture" 2>/dev/null)"
+  "$LUMORA_WINE" "$exe" "$(lumora_winpath "$picture")"
   rc=$?
   echo "run: the viewer ended with exit code $rc"
   exit 0
@@ -37,7 +37,7 @@ fi
 lumora_start_xvfb
 lumora_start_wine
 echo "run: starting $exe \"$picture\" on a private display $DISPLAY"
-"$LUMORA_WINE" "$exe" "$(winepath -w "$picture" 2>/dev/null)" </dev/null >/dev/null 2>&1 &
+"$LUMORA_WINE" "$exe" "$(lumora_winpath "$picture")" </dev/null >/dev/null 2>&1 &
 viewer=$!
 shot="$LUMORA_BUILD/run-screenshot.png"
 driver="$dir/tests/driver.exe"
@@ -54,7 +54,7 @@ done
 if [ -n "$found" ]; then
   echo "run: main window $found"
   rm -f "$shot"
-  "$LUMORA_WINE" "$driver" screenshot "$(winepath -w "$shot" 2>/dev/null || echo "Z:$shot")" \
+  "$LUMORA_WINE" "$driver" screenshot "$(lumora_winpath "$shot")" \
     LumoraViewer.exe </dev/null >/dev/null 2>&1 || true
   if [ -s "$shot" ]; then
     echo "run: the main window appeared; screenshot saved to $shot"
