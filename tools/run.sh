@@ -2,7 +2,7 @@
 # Starts LumoraViewer.exe (64-bit build) under Wine on a picture, or on a sample picture it makes.
 # With $DISPLAY set the viewer runs there until you close it. Without one, a private Xvfb is
 # started, the main window is waited for, a screenshot is saved to build/run-screenshot.png and
-# the viewer is ended.
+# the viewer is ended (tests/driver.exe finds the window and takes the screenshot).
 set -euo pipefail
 user_display="${DISPLAY:-}"
 . "$(dirname "$0")/lib/common.sh"
@@ -28,7 +28,7 @@ if [ -n "$user_display" ]; then
   lumora_start_wine
   echo "run: starting $exe \"$picture\" on $DISPLAY"
   set +e
-  "$LUMORA_WINE" "$exe" "$(winepath -w "$picture" 2>/dev/null)"
+  "$LUMORA_WINE" "$exe" "$(lumora_winpath "$picture")"
   rc=$?
   echo "run: the viewer ended with exit code $rc"
   exit 0
@@ -37,22 +37,33 @@ fi
 lumora_start_xvfb
 lumora_start_wine
 echo "run: starting $exe \"$picture\" on a private display $DISPLAY"
-"$LUMORA_WINE" "$exe" "$(winepath -w "$picture" 2>/dev/null)" </dev/null >/dev/null 2>&1 &
+"$LUMORA_WINE" "$exe" "$(lumora_winpath "$picture")" </dev/null >/dev/null 2>&1 &
 viewer=$!
 shot="$LUMORA_BUILD/run-screenshot.png"
+driver="$dir/tests/driver.exe"
 found=""
-for _ in $(seq 1 300); do
+# The driver finds the viewer's main window by its class name from inside Wine; ask in short
+# rounds so an early end of the viewer is noticed.
+for _ in $(seq 1 60); do
   if ! kill -0 "$viewer" 2>/dev/null; then break; fi
-  found=$(xdotool search --onlyvisible --classname 'lumoraviewer.exe' 2>/dev/null | head -n1 || true)
-  [ -n "$found" ] && break
-  sleep 0.1
+  if found=$("$LUMORA_WINE" "$driver" wait-window LumoraViewer.exe 1000 </dev/null 2>/dev/null); then
+    break
+  fi
+  found=""
 done
 if [ -n "$found" ]; then
-  # Give the first paint a moment to land after the window maps.
-  for _ in $(seq 1 20); do sleep 0.1; done
-  import -window root -display "$DISPLAY" "$shot"
-  echo "run: the main window appeared; screenshot saved to $shot"
+  echo "run: main window $found"
+  rm -f "$shot"
+  "$LUMORA_WINE" "$driver" screenshot "$(lumora_winpath "$shot")" \
+    LumoraViewer.exe </dev/null >/dev/null 2>&1 || true
+  if [ -s "$shot" ]; then
+    echo "run: the main window appeared; screenshot saved to $shot"
+  else
+    echo "run: the main window appeared but the screenshot failed" >&2
+  fi
+  "$LUMORA_WINE" "$driver" close LumoraViewer.exe 5000 </dev/null >/dev/null 2>&1 || true
   kill "$viewer" 2>/dev/null || true
+  wait "$viewer" 2>/dev/null || true
 else
   set +e
   wait "$viewer"

@@ -70,3 +70,9 @@ lumora_cleanup() {
     wait "$LUMORA_XVFB_PID" 2>/dev/null || true
   fi
 }
+
+# Linux path -> the path Wine sees on drive Z: (winepath is not on PATH in Debian's wine64).
+lumora_winpath() {
+  local p=$1
+  printf 'Z:%s' "${p//\//\\}"
+}
