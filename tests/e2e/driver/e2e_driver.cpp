@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <psapi.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 #include <wincodec.h>
 #include <wrl/client.h>
 
@@ -734,6 +735,9 @@ void Process::Terminate() {
     ::WaitForSingleObject(process_, 10000);
     ::CloseHandle(process_);
     process_ = nullptr;
+    // A viewer starts the tray program a second after its window opens; what a scenario's
+    // program started must not outlive the scenario.
+    EndChildrenOf(pid_);
   }
   // The process may still hold its files for a moment after it ends; retry briefly.
   for (std::wstring* dir : {&own_bin_copy_, &own_data_dir_}) {
@@ -743,6 +747,28 @@ void Process::Terminate() {
     dir->clear();
   }
   pid_ = 0;
+}
+
+void EndChildrenOf(DWORD pid) {
+  if (pid == 0) return;
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  std::vector<DWORD> children;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL ok = ::Process32FirstW(snapshot, &entry); ok; ok = ::Process32NextW(snapshot, &entry)) {
+    if (entry.th32ParentProcessID == pid && entry.th32ProcessID != pid) {
+      children.push_back(entry.th32ProcessID);
+    }
+  }
+  ::CloseHandle(snapshot);
+  for (DWORD child : children) {
+    HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, child);
+    if (!h) continue;
+    ::TerminateProcess(h, 0xE2E);
+    ::WaitForSingleObject(h, 5000);
+    ::CloseHandle(h);
+  }
 }
 
 std::vector<DWORD> FindProcessesByName(const std::wstring& exe_name) {

@@ -165,6 +165,8 @@ class Process {
 
 // Processes whose executable base name equals `exe_name` (case-insensitive).
 std::vector<DWORD> FindProcessesByName(const std::wstring& exe_name);
+// Ends the running processes whose parent is `pid` (one level).
+void EndChildrenOf(DWORD pid);
 // "1234" -> 1234; otherwise the first running process of that executable name, or 0.
 DWORD ResolveProcess(const std::wstring& pid_or_exe);
 
