@@ -103,9 +103,9 @@ void CAppConfig::Load() {
   if (ReadString(L"canvas_back_color", &color)) {
     std::vector<std::wstring> parts = basic_lib::SplitSkipEmpty(color, L",");
     if (parts.size() == 3) {
-      canvasBackColor = RGB(basic_lib::StrToInt(parts[0]) & 0xFF,
-                            basic_lib::StrToInt(parts[1]) & 0xFF,
-                            basic_lib::StrToInt(parts[2]) & 0xFF);
+      canvasBackColor =
+          RGB(basic_lib::StrToIntValue(parts[0]) & 0xFF, basic_lib::StrToIntValue(parts[1]) & 0xFF,
+              basic_lib::StrToIntValue(parts[2]) & 0xFF);
     }
   }
   ReadBool(L"hardware_zoom", &hardwareZoom);
@@ -194,8 +194,8 @@ void CAppConfig::Save() {
   WriteNumber(kApp, L"user_set_default_viewer", userSetDefaultViewer);
 
   int64_t user_changed = 0;
-  bool changed_before = ReadNumber(kLockscreen, L"user_changed_setting", &user_changed) &&
-                        user_changed != 0;
+  bool changed_before =
+      ReadNumber(kLockscreen, L"user_changed_setting", &user_changed) && user_changed != 0;
   if (changed_before || lockscreenEnable != loadedLockscreenEnable ||
       lockscreenTime != loadedLockscreenTime) {
     WriteNumber(kLockscreen, L"enable", lockscreenEnable);
@@ -225,10 +225,12 @@ bool CAppConfig::ComputeRestoredPlacement(const std::wstring& stored, const RECT
   std::vector<std::wstring> parts = basic_lib::SplitSkipEmpty(value, L"_");
   if (parts.size() != 4) return false;
   // 64-bit arithmetic: garbage parts near the int limits must not overflow.
-  int64_t left = basic_lib::StrToInt(parts[0]);
-  int64_t top = basic_lib::StrToInt(parts[1]);
-  int64_t width = std::min<int64_t>(basic_lib::StrToInt(parts[2]) - left, work.right - work.left);
-  int64_t height = std::min<int64_t>(basic_lib::StrToInt(parts[3]) - top, work.bottom - work.top);
+  int64_t left = basic_lib::StrToIntValue(parts[0]);
+  int64_t top = basic_lib::StrToIntValue(parts[1]);
+  int64_t width =
+      std::min<int64_t>(basic_lib::StrToIntValue(parts[2]) - left, work.right - work.left);
+  int64_t height =
+      std::min<int64_t>(basic_lib::StrToIntValue(parts[3]) - top, work.bottom - work.top);
   if (width < kMinPlacedWidth || height < kMinPlacedHeight) return false;
   if (left + width > work.right) {
     left = work.right - width;
@@ -304,8 +306,7 @@ std::wstring CAppConfig::BuildMapUrl(const std::wstring& coordinates) const {
   }
   // OpenStreetMap: mlat/mlon place the marker, the fragment centres the map on it.
   return basic_lib::FormatW(L"https://www.openstreetmap.org/?mlat=%ls&mlon=%ls#map=16/%ls/%ls",
-                            lat_text.c_str(), lon_text.c_str(), lat_text.c_str(),
-                            lon_text.c_str());
+                            lat_text.c_str(), lon_text.c_str(), lat_text.c_str(), lon_text.c_str());
 }
 
 bool CAppConfig::OpenMapForLocation(const std::wstring& coordinates) const {

@@ -57,22 +57,22 @@ class CAppConfig {
   HBRUSH BackgroundBrush() const { return background_brush_.Get(); }
 
   // Fields, in the order of the file's keys (section "app" unless noted).
-  std::wstring lastPosition;         // last_position
-  int maxZoomRatio = 8;              // max_zoom_ratio, 4..32
-  int viewMargin = 24;               // view_margin, 0..64
+  std::wstring lastPosition;                      // last_position
+  int maxZoomRatio = 8;                           // max_zoom_ratio, 4..32
+  int viewMargin = 24;                            // view_margin, 0..64
   COLORREF canvasBackColor = RGB(255, 255, 255);  // canvas_back_color "r,g,b"
-  std::atomic<int> hardwareZoom{0};  // hardware_zoom
-  int gpsMapVendor = 0;              // gps_map_vendor: 1 first map, 0 second
-  int toolbarDock = 1;               // toolbar_dock: 1 at the bottom
-  std::wstring languageId;           // language_id
-  int showDeleteConfirm = 1;         // show_delete_confirm
-  int mouseWheelAction = 99;         // mouse_wheel_action: 0 turn pages, 1 zoom, 99 ask
-  int showWheelFavorite = 1;         // show_wheel_favorite
-  int doubleClickAction = 0;         // double_click_action
-  int viewFolderLoop = 0;            // view_folder_loop
-  int rotateAutoSave = 0;            // rotate_auto_save
-  int longImageMode = 0;             // long_image_mode
-  int saveJpegQuality = 80;          // save_jpeg_quality, 0..100
+  std::atomic<int> hardwareZoom{0};               // hardware_zoom
+  int gpsMapVendor = 0;                           // gps_map_vendor: 1 first map, 0 second
+  int toolbarDock = 1;                            // toolbar_dock: 1 at the bottom
+  std::wstring languageId;                        // language_id
+  int showDeleteConfirm = 1;                      // show_delete_confirm
+  int mouseWheelAction = 99;              // mouse_wheel_action: 0 turn pages, 1 zoom, 99 ask
+  int showWheelFavorite = 1;              // show_wheel_favorite
+  int doubleClickAction = 0;              // double_click_action
+  int viewFolderLoop = 0;                 // view_folder_loop
+  int rotateAutoSave = 0;                 // rotate_auto_save
+  int longImageMode = 0;                  // long_image_mode
+  int saveJpegQuality = 80;               // save_jpeg_quality, 0..100
   std::atomic<int> preloadEnable{1};      // preload_enable
   std::atomic<int> orientationByTag{0};   // orientation_by_tag
   std::atomic<int> ignoreEmbeddedIcc{0};  // ignore_embedded_icc

@@ -1,6 +1,7 @@
 #include "app/app_folders.h"
 
 #include <windows.h>
+// The shell headers need the base Windows declarations first.
 #include <shlobj.h>
 #include <shlwapi.h>
 

@@ -34,15 +34,16 @@ namespace {
 bool IsSwitchPrefix(wchar_t c) { return c == L'-' || c == L'/'; }
 
 struct MainWindowSearch {
+  const std::wstring* window_class;
   DWORD own_pid;
   std::vector<HWND> windows;
 };
 
 BOOL CALLBACK CollectMainWindows(HWND wnd, LPARAM param) {
   auto* search = reinterpret_cast<MainWindowSearch*>(param);
-  wchar_t class_name[64] = {};
-  int n = ::GetClassNameW(wnd, class_name, 64);
-  if (n <= 0 || std::wstring(class_name, n) != handover::kMainWindowClass) return TRUE;
+  wchar_t class_name[128] = {};
+  int n = ::GetClassNameW(wnd, class_name, 128);
+  if (n <= 0 || std::wstring(class_name, n) != *search->window_class) return TRUE;
   DWORD pid = 0;
   ::GetWindowThreadProcessId(wnd, &pid);
   if (pid != search->own_pid) search->windows.push_back(wnd);
@@ -165,27 +166,25 @@ bool CCommandLine::RunStartupModes(CAppConfig& config) {
   }
   using handover::FindReceiver;
   using handover::SendOpenRequest;
-  if (HasSwitch(L"--setting") &&
-      SendOpenRequest(FindReceiver(handover::kAlwaysReceiverName), L"--setting")) {
+  const wchar_t* always = targets_.always_receiver.c_str();
+  if (HasSwitch(L"--setting") && SendOpenRequest(FindReceiver(always), L"--setting")) {
     return false;
   }
-  if (HasSwitch(L"--show-existing") &&
-      SendOpenRequest(FindReceiver(handover::kAlwaysReceiverName), raw_text_)) {
+  if (HasSwitch(L"--show-existing") && SendOpenRequest(FindReceiver(always), raw_text_)) {
     return false;
   }
-  if (HasSwitch(L"--LockscreenSet") &&
-      SendOpenRequest(FindReceiver(handover::kAlwaysReceiverName), raw_text_)) {
+  if (HasSwitch(L"--LockscreenSet") && SendOpenRequest(FindReceiver(always), raw_text_)) {
     return false;
   }
   if (config.onlyOneInstance == 1 &&
-      SendOpenRequest(FindReceiver(handover::kSingleInstanceReceiverName), GetFilePath())) {
+      SendOpenRequest(FindReceiver(targets_.single_instance_receiver.c_str()), GetFilePath())) {
     return false;
   }
   return !TryMainWindows();
 }
 
 bool CCommandLine::TryMainWindows() {
-  MainWindowSearch search{own_process_id_, {}};
+  MainWindowSearch search{&targets_.main_window_class, own_process_id_, {}};
   ::EnumWindows(CollectMainWindows, reinterpret_cast<LPARAM>(&search));
   for (HWND wnd : search.windows) {
     if (ShortCaption(wnd) != handover::kDisplayName) continue;

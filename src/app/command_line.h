@@ -48,7 +48,14 @@ class CCommandLine {
   bool RunStartupModes();
   bool RunStartupModes(CAppConfig& config);
 
-  // Windows of this process id count as our own for the main-window hand-over (tests).
+  // Where the hand-over attempts go. Tests use names of their own so that no other viewer on
+  // the machine is contacted, and pretend their own windows belong to another process.
+  struct HandoverTargets {
+    std::wstring always_receiver = handover::kAlwaysReceiverName;
+    std::wstring single_instance_receiver = handover::kSingleInstanceReceiverName;
+    std::wstring main_window_class = handover::kMainWindowClass;
+  };
+  void SetHandoverTargetsForTest(const HandoverTargets& targets) { targets_ = targets; }
   void SetOwnProcessIdForTest(DWORD pid) { own_process_id_ = pid; }
 
  private:
@@ -58,5 +65,6 @@ class CCommandLine {
   std::map<std::wstring, std::wstring> switches_;
   std::vector<std::wstring> arguments_;
   std::wstring raw_text_;
+  HandoverTargets targets_;
   DWORD own_process_id_;
 };

@@ -11,8 +11,7 @@ namespace {
 template <typename Fn, typename Call>
 bool WithExport(const std::wstring& path, const char* name, Call call) {
   if (!FileExists(path)) return false;
-  ScopedModule module(
-      ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  ScopedModule module(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
   if (!module) return false;
   FARPROC proc = ::GetProcAddress(module.Get(), name);
   if (!proc) return false;
@@ -25,7 +24,11 @@ CExtBindLibrary::CExtBindLibrary(std::wstring folder) : folder_(std::move(folder
 
 std::wstring CExtBindLibrary::LibraryPath() const {
   std::wstring folder = folder_.empty() ? GetExeFolder() : WithTrailingBackslash(folder_);
-  return folder + kFileName;
+  std::wstring path = folder + kFileName;
+  for (wchar_t& c : path) {
+    if (c == L'/') c = L'\\';  // LoadLibraryExW wants backslashes with an altered search path
+  }
+  return path;
 }
 
 bool CExtBindLibrary::CallSetDefaultImageViewer(int value) const {

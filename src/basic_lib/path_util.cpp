@@ -1,6 +1,7 @@
 #include "basic_lib/path_util.h"
 
 #include <windows.h>
+// The shell headers need the base Windows declarations first.
 #include <shlwapi.h>
 
 #include <vector>
@@ -89,6 +90,12 @@ bool IsRootOrEmptyPath(const std::wstring& path) {
   std::wstring p = WithoutTrailingBackslash(path);
   if (p.empty() || p == L"\\" || p == L"/") return true;
   if (p.size() == 2 && p[1] == L':') return true;
+  if (p.size() > 2 && p[0] == L'\\' && p[1] == L'\\') {
+    // "\\server" or "\\server\share": a network root.
+    size_t separators = 0;
+    for (size_t i = 2; i < p.size(); ++i) separators += (p[i] == L'\\' || p[i] == L'/') ? 1 : 0;
+    if (separators <= 1) return true;
+  }
   return ::PathIsRootW(WithTrailingBackslash(p).c_str()) != FALSE;
 }
 

@@ -1,6 +1,7 @@
 #include "basic_lib/string_util.h"
 
 #include <windows.h>
+// The shell headers need the base Windows declarations first.
 #include <shlwapi.h>
 
 #include <cstdarg>
@@ -91,7 +92,7 @@ int64_t ParseInt64(const std::wstring& text) {
   return value == kMin ? std::numeric_limits<int64_t>::max() : -value;
 }
 
-int StrToInt(const std::wstring& text) { return ::StrToIntW(text.c_str()); }
+int StrToIntValue(const std::wstring& text) { return ::StrToIntW(text.c_str()); }
 
 std::wstring FormatW(const wchar_t* format, ...) {
   std::wstring out(128, L'\0');
@@ -112,8 +113,8 @@ std::wstring FormatW(const wchar_t* format, ...) {
 namespace {
 std::wstring MultiToWide(UINT code_page, const std::string& text) {
   if (text.empty()) return std::wstring();
-  int n = ::MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                0);
+  int n =
+      ::MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   if (n <= 0) return std::wstring();
   std::wstring out(static_cast<size_t>(n), L'\0');
   ::MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), out.data(), n);

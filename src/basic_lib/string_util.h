@@ -22,7 +22,7 @@ std::wstring ToLower(std::wstring text);
 // digits gives 0; values beyond 64 bits saturate at INT64_MIN/INT64_MAX.
 int64_t ParseInt64(const std::wstring& text);
 // The platform's StrToIntW (leading sign and digits; anything else stops; no digits gives 0).
-int StrToInt(const std::wstring& text);
+int StrToIntValue(const std::wstring& text);
 
 // printf-style formatting into a wide string (no length limit).
 std::wstring FormatW(const wchar_t* format, ...);

@@ -1,6 +1,7 @@
 #include "basic_lib/win32_system.h"
 
 #include <windows.h>
+// The shell headers need the base Windows declarations first.
 #include <shellapi.h>
 
 #include "basic_lib/path_util.h"

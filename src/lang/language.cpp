@@ -82,8 +82,7 @@ bool IsChineseLanguage() {
 
 bool IsCjkLanguage() {
   std::wstring name = GetCurrentLanguageName();
-  return name == L"cn_simp.ini" || name == L"cn_trad.ini" || name == L"ja.ini" ||
-         name == L"ko.ini";
+  return name == L"cn_simp.ini" || name == L"cn_trad.ini" || name == L"ja.ini" || name == L"ko.ini";
 }
 
 }  // namespace lang
