@@ -76,8 +76,8 @@ void CurrentDocument::SetPreview(HBITMAP bitmap) {
   if (info.bmWidth <= 0 || static_cast<UINT>(info.bmWidth) <= old_width) return;
   basic_lib::ComPtr<IWICImagingFactory> factory = image::GetSharedWicFactory();
   basic_lib::ComPtr<IWICBitmap> copy;
-  if (factory && SUCCEEDED(factory->CreateBitmapFromHBITMAP(bitmap, nullptr, WICBitmapIgnoreAlpha,
-                                                            &copy))) {
+  if (factory &&
+      SUCCEEDED(factory->CreateBitmapFromHBITMAP(bitmap, nullptr, WICBitmapIgnoreAlpha, &copy))) {
     preview_ = copy;
   }
 }

@@ -107,13 +107,16 @@ std::wstring ReadRational(IWICMetadataQueryReader* reader, int tag) {
 
 std::wstring PropVariantToText(const PROPVARIANT& value) {
   switch (value.vt) {
-    case VT_LPSTR: return FromAnsi(value.pszVal);
-    case VT_LPWSTR: return value.pwszVal ? std::wstring(value.pwszVal, ::wcsnlen(value.pwszVal, 65536))
-                                         : std::wstring();
+    case VT_LPSTR:
+      return FromAnsi(value.pszVal);
+    case VT_LPWSTR:
+      return value.pwszVal ? std::wstring(value.pwszVal, ::wcsnlen(value.pwszVal, 65536))
+                           : std::wstring();
     case VT_VECTOR | VT_LPSTR:
       return (value.calpstr.cElems > 0 && value.calpstr.pElems) ? FromAnsi(value.calpstr.pElems[0])
                                                                 : std::wstring();
-    default: return std::wstring();
+    default:
+      return std::wstring();
   }
 }
 

@@ -76,7 +76,8 @@ bool FCObjImage::Create(int width, int height, int bits_per_pixel) {
 bool FCObjImage::CreateFromWicSource(IWICBitmapSource* source, REFWICPixelFormatGUID pixel_format) {
   if (!source) return false;
   basic_lib::ComPtr<IWICBitmapSource> converted;
-  if (FAILED(::WICConvertBitmapSource(pixel_format, source, &converted)) || !converted) return false;
+  if (FAILED(::WICConvertBitmapSource(pixel_format, source, &converted)) || !converted)
+    return false;
   UINT w = 0, h = 0;
   WICPixelFormatGUID format = {};
   if (FAILED(converted->GetSize(&w, &h)) || FAILED(converted->GetPixelFormat(&format))) {

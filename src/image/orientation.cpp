@@ -7,18 +7,24 @@ namespace image {
 
 WICBitmapTransformOptions OrientationToTransform(int orientation) {
   switch (orientation) {
-    case 2: return WICBitmapTransformFlipHorizontal;
-    case 3: return WICBitmapTransformRotate180;
-    case 4: return WICBitmapTransformFlipVertical;
+    case 2:
+      return WICBitmapTransformFlipHorizontal;
+    case 3:
+      return WICBitmapTransformRotate180;
+    case 4:
+      return WICBitmapTransformFlipVertical;
     case 5:
       return static_cast<WICBitmapTransformOptions>(WICBitmapTransformFlipVertical |
                                                     WICBitmapTransformRotate90);
-    case 6: return WICBitmapTransformRotate90;
+    case 6:
+      return WICBitmapTransformRotate90;
     case 7:
       return static_cast<WICBitmapTransformOptions>(WICBitmapTransformFlipHorizontal |
                                                     WICBitmapTransformRotate90);
-    case 8: return WICBitmapTransformRotate270;
-    default: return WICBitmapTransformRotate0;
+    case 8:
+      return WICBitmapTransformRotate270;
+    default:
+      return WICBitmapTransformRotate0;
   }
 }
 
@@ -61,10 +67,20 @@ bool TransformPixels32(const BYTE* src, UINT width, UINT height, UINT src_stride
       const UINT fx = flip_h ? width - 1 - x : x;
       UINT ox = fx, oy = fy;
       switch (turns) {
-        case 1: ox = height - 1 - fy; oy = fx; break;
-        case 2: ox = width - 1 - fx; oy = height - 1 - fy; break;
-        case 3: ox = fy; oy = width - 1 - fx; break;
-        default: break;
+        case 1:
+          ox = height - 1 - fy;
+          oy = fx;
+          break;
+        case 2:
+          ox = width - 1 - fx;
+          oy = height - 1 - fy;
+          break;
+        case 3:
+          ox = fy;
+          oy = width - 1 - fx;
+          break;
+        default:
+          break;
       }
       std::memcpy(out + (static_cast<size_t>(oy) * out_w + ox) * 4, row + x * 4, 4);
     }
@@ -119,9 +135,8 @@ basic_lib::ComPtr<IWICBitmapSource> TurnPixelsOurselves(IWICImagingFactory* fact
   pixels.clear();
   pixels.shrink_to_fit();
   basic_lib::ComPtr<IWICBitmap> bitmap;
-  if (FAILED(factory->CreateBitmapFromMemory(tw, th, format, tw * 4,
-                                             static_cast<UINT>(turned.size()), turned.data(),
-                                             &bitmap))) {
+  if (FAILED(factory->CreateBitmapFromMemory(
+          tw, th, format, tw * 4, static_cast<UINT>(turned.size()), turned.data(), &bitmap))) {
     return nullptr;
   }
   return bitmap;

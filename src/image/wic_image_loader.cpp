@@ -1,9 +1,9 @@
 #include "image/wic_image_loader.h"
 
+#include <gdiplus.h>
 #include <shlwapi.h>
 #include <versionhelpers.h>
 #include <windows.h>
-#include <gdiplus.h>
 
 #include <climits>
 #include <mutex>
@@ -69,7 +69,8 @@ Gdiplus::GpBitmap* RasteriseMetafile(const std::wstring& path) {
   if (GdipLoadImageFromFile(path.c_str(), &loaded) != Gdiplus::Ok || !loaded) return nullptr;
   metafile.Reset(loaded);
   Gdiplus::ImageType type = Gdiplus::ImageTypeUnknown;
-  if (GdipGetImageType(metafile.Get(), &type) != Gdiplus::Ok || type != Gdiplus::ImageTypeMetafile) {
+  if (GdipGetImageType(metafile.Get(), &type) != Gdiplus::Ok ||
+      type != Gdiplus::ImageTypeMetafile) {
     return nullptr;
   }
   UINT w = 0, h = 0;
@@ -214,8 +215,8 @@ std::shared_ptr<CWICImageLoader> CWICImageLoader::OpenWithWic(const std::wstring
     return nullptr;
   }
   std::shared_ptr<CWICImageLoader> loader(new CWICImageLoader());
-  if (FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr,
-                                              WICDecodeMetadataCacheOnDemand, &loader->decoder_))) {
+  if (FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                              &loader->decoder_))) {
     return nullptr;
   }
   stream.Reset();

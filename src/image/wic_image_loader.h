@@ -1,7 +1,7 @@
 #pragma once
 
-#include <windows.h>
 #include <wincodec.h>
+#include <windows.h>
 
 #include <atomic>
 #include <functional>

@@ -11,8 +11,7 @@ HINSTANCE ModuleInstance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 FCMessageWindow::~FCMessageWindow() { Destroy(); }
 
 std::wstring FCMessageWindow::ClassName() {
-  const long long instance =
-      static_cast<long long>(reinterpret_cast<intptr_t>(ModuleInstance()));
+  const long long instance = static_cast<long long>(reinterpret_cast<intptr_t>(ModuleInstance()));
   return L"vantrel_msgwnd_" + std::to_wstring(instance);
 }
 
@@ -26,8 +25,8 @@ bool FCMessageWindow::Create() {
   wc.hInstance = ModuleInstance();
   wc.lpszClassName = class_name.c_str();
   ::RegisterClassExW(&wc);
-  HWND wnd = ::CreateWindowExW(0, class_name.c_str(), nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE,
-                               nullptr, ModuleInstance(), nullptr);
+  HWND wnd = ::CreateWindowExW(0, class_name.c_str(), nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               ModuleInstance(), nullptr);
   if (!wnd) return false;
   m_hWnd = wnd;
   ::SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

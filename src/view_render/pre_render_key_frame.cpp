@@ -64,8 +64,8 @@ bool DrawKeyFrameBitmap(ID2D1RenderTarget* target, ID2D1Bitmap* bitmap, const D2
     if (SUCCEEDED(target->QueryInterface(__uuidof(ID2D1DeviceContext),
                                          reinterpret_cast<void**>(context.GetAddressOf()))) &&
         context) {
-      context->DrawBitmap(bitmap, &rect, 1.0f, D2D1_INTERPOLATION_MODE_MULTI_SAMPLE_LINEAR,
-                          nullptr, nullptr);
+      context->DrawBitmap(bitmap, &rect, 1.0f, D2D1_INTERPOLATION_MODE_MULTI_SAMPLE_LINEAR, nullptr,
+                          nullptr);
       return true;
     }
   }
@@ -140,9 +140,9 @@ void CAsyncCreateFitView::Run() {
   const int larger = std::max(params_.width, params_.height);
   if (!params_.use_preview && IsSystemFormat(GetImageFormat(params_.path)) && params_.thumbnails) {
     if (!params_.second_pass) {
-      view_render::ThumbnailBitmap large =
-          view_render::RequestThumbnail(params_.thumbnails.get(), params_.path,
-                                        view_render::ThumbnailKind::kLarge, larger, params_.version);
+      view_render::ThumbnailBitmap large = view_render::RequestThumbnail(
+          params_.thumbnails.get(), params_.path, view_render::ThumbnailKind::kLarge, larger,
+          params_.version);
       if (!large.IsEmpty()) {
         result_.Reset(RenderThumbnail(large));
         if (result_) {
@@ -187,7 +187,8 @@ CAsyncCreateZoomContext::CAsyncCreateZoomContext(std::shared_ptr<CWICImageLoader
 
 void CAsyncCreateZoomContext::NotifyFramesReady() {
   // Run at once on the interface thread there is no queue window; the caller adopts afterwards.
-  if (GetQueueWindow()) SendToWindow(window_, WM_ZOOM_FRAMES_READY, reinterpret_cast<WPARAM>(this), 0);
+  if (GetQueueWindow())
+    SendToWindow(window_, WM_ZOOM_FRAMES_READY, reinterpret_cast<WPARAM>(this), 0);
 }
 
 std::shared_ptr<CZoomKeyFrame> CAsyncCreateZoomContext::MakeKeyFrame(IWICBitmap* full,
@@ -247,8 +248,8 @@ std::shared_ptr<CZoomKeyFrame> CAsyncCreateZoomContext::MakeActualSizeFrame(IWIC
   if (data.Stride > 0 && data.Scan0) {
     const UINT stride = static_cast<UINT>(data.Stride);
     copied = image::FitsPixelBuffer(stride, h, 1) &&
-             SUCCEEDED(straight->CopyPixels(nullptr, stride, stride * h,
-                                            static_cast<BYTE*>(data.Scan0)));
+             SUCCEEDED(
+                 straight->CopyPixels(nullptr, stride, stride * h, static_cast<BYTE*>(data.Scan0)));
   }
   GdipBitmapUnlockBits(gp, &data);
   return copied ? frame : nullptr;
@@ -523,11 +524,22 @@ void CPreRenderKeyFrame::Draw(HDC dc, int left, int top, int right, int bottom) 
     }
     return;
   }
+  // Only the part of the image that lies in the bitmap and the clip area is bound: Wine's DC
+  // target writes back its whole bound rectangle, and what it did not draw comes out black.
   const SIZE size = SelectedBitmapSize(dc);
-  const RECT bound = {0, 0, size.cx, size.cy};
+  RECT bound = {0, 0, size.cx, size.cy};
+  const RECT image_rect = {left, top, right, bottom};
+  RECT clip = {};
+  if (!::IntersectRect(&bound, &bound, &image_rect)) return;
+  if (::GetClipBox(dc, &clip) != ERROR && !::IntersectRect(&bound, &bound, &clip)) return;
   if (FAILED(target_->BindDC(dc, &bound))) return;
   target_->BeginDraw();
-  target_->SetTransform(D2D1::Matrix3x2F::Identity());
+  target_->SetTransform(D2D1::Matrix3x2F::Translation(static_cast<float>(-bound.left),
+                                                      static_cast<float>(-bound.top)));
+  // Transparent pixels show the canvas, as they do in the composited fit frame.
+  const COLORREF canvas = image::GetRenderSettings().canvas_color;
+  target_->Clear(D2D1::ColorF(GetRValue(canvas) / 255.0f, GetGValue(canvas) / 255.0f,
+                              GetBValue(canvas) / 255.0f, 1.0f));
   const float l = static_cast<float>(left), t = static_cast<float>(top);
   const float r = static_cast<float>(right), b = static_cast<float>(bottom);
   for (KeyFrameSlot slot : candidates) {
@@ -557,7 +569,7 @@ void CPreRenderKeyFrame::Draw(HDC dc, int left, int top, int right, int bottom) 
     }
   }
   const HRESULT ended = target_->EndDraw();
-  if (ended == D2DERR_RECREATE_TARGET) {
+  if (ended == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
     last_drawn_ = DrawnFrame::kNone;
     ResetZoomContext();
   }

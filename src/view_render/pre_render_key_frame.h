@@ -1,8 +1,14 @@
 #pragma once
 
 #include <windows.h>
-#include <d2d1.h>
+
+// clang-format off
+// GDI+ needs the COM declarations first.
+#include <objidl.h>
 #include <gdiplus.h>
+// clang-format on
+
+#include <d2d1.h>
 #include <wincodec.h>
 
 #include <memory>

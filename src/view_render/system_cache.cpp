@@ -32,7 +32,10 @@ void PruneExpired(std::vector<std::weak_ptr<T>>* list) {
 CAsyncCreateSystemCache::CAsyncCreateSystemCache(
     std::shared_ptr<view_render::IThumbnailSource> source, view_render::SystemVersion version,
     std::wstring path, std::wstring name)
-    : source_(std::move(source)), version_(version), path_(std::move(path)), name_(std::move(name)) {}
+    : source_(std::move(source)),
+      version_(version),
+      path_(std::move(path)),
+      name_(std::move(name)) {}
 
 void CAsyncCreateSystemCache::Run() {
   if (!IsActive()) return;
@@ -49,8 +52,7 @@ void CAsyncCreateSystemCache::OnComplete() {
 }
 
 CSystemCache::CSystemCache(std::shared_ptr<view_render::IThumbnailSource> source)
-    : source_(source ? std::move(source)
-                     : std::make_shared<view_render::CShellThumbnailSource>()),
+    : source_(source ? std::move(source) : std::make_shared<view_render::CShellThumbnailSource>()),
       version_(view_render::SystemVersion::Current()) {}
 
 CSystemCache::~CSystemCache() = default;
@@ -79,6 +81,16 @@ void CSystemCache::Start() {
 
 void CSystemCache::Preload(const std::wstring& folder, int index,
                            const std::vector<std::wstring>& names) {
+  PreloadNames(folder, index, names);
+}
+
+void CSystemCache::Preload(const std::wstring& folder, int index,
+                           const std::deque<std::wstring>& names) {
+  PreloadNames(folder, index, names);
+}
+
+template <typename Names>
+void CSystemCache::PreloadNames(const std::wstring& folder, int index, const Names& names) {
   DropPending();
   if (folder != folder_) {
     direction_ = kNone;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <memory>
 #include <set>
 #include <string>
@@ -48,6 +49,7 @@ class CSystemCache : public CAsyncTaskQueue {
 
   // From the folder list whenever it or its current index changed.
   void Preload(const std::wstring& folder, int index, const std::vector<std::wstring>& names);
+  void Preload(const std::wstring& folder, int index, const std::deque<std::wstring>& names);
   // Set by the next and previous commands before they open the neighbour.
   void SetDirection(int direction) { direction_ = direction; }
   int GetDirection() const { return direction_; }
@@ -74,6 +76,9 @@ class CSystemCache : public CAsyncTaskQueue {
   void OnStart(const std::shared_ptr<CAsyncTask>& task) override;
 
  private:
+  template <typename Names>
+  void PreloadNames(const std::wstring& folder, int index, const Names& names);
+
   int direction_ = kNone;
   std::set<std::wstring> queued_names_;
   std::wstring folder_;

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <windows.h>
 #include <shobjidl.h>
 #include <thumbcache.h>
 #include <wincodec.h>
+#include <windows.h>
 
 #include <string>
 

@@ -142,7 +142,7 @@ COLORREF CBufferedView::PixelAt(int x, int y) const {
   ::GdiFlush();
   const auto* row = static_cast<const BYTE*>(bits_) + static_cast<size_t>(y) * width_ * 4;
   const BYTE* p = row + static_cast<size_t>(x) * 4;
-  return (static_cast<COLORREF>(p[2]) << 16) | (static_cast<COLORREF>(p[1]) << 8) | p[0];
+  return RGB(p[2], p[1], p[0]);
 }
 
 HBITMAP CBufferedView::EnsureScratch() {
@@ -176,8 +176,8 @@ CViewRender::CViewRender(const RenderEnvironment& environment, int view_width, i
   SetViewSize(view_width, view_height);
   if (has_frame) *has_frame = pre_render_ && pre_render_->GetFitBitmap(false) != nullptr;
   if (GetViewSettings().long_image_mode && actual_width_ > 0 &&
-      actual_width_ < kLongImageMaxWidth &&
-      static_cast<long long>(actual_height_) > 4LL * actual_width_) {
+      actual_width_<kLongImageMaxWidth&& static_cast<long long>(actual_height_)> 4LL *
+          actual_width_) {
     ZoomTo(1.0f, 0, 0);
   }
 }

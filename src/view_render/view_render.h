@@ -67,7 +67,7 @@ class CBufferedView {
   HBITMAP GetBitmap() const { return bitmap_.Get(); }
   int Width() const { return width_; }
   int Height() const { return height_; }
-  // Pixel (x, y) as 0x00RRGGBB; 0 outside.
+  // Pixel (x, y) as a COLORREF; 0 outside.
   COLORREF PixelAt(int x, int y) const;
   // Created on first use, same size and format.
   HBITMAP EnsureScratch();
@@ -89,8 +89,8 @@ struct ZoomLevels {
 
 // What a view renderer works with besides its view.
 struct RenderEnvironment {
-  IRenderDocument* document = nullptr;  // required
-  CSystemCache* cache = nullptr;        // required for still images
+  IRenderDocument* document = nullptr;             // required
+  CSystemCache* cache = nullptr;                   // required for still images
   std::function<void(int percent)> set_zoom_text;  // the zoom percentage of the status text
 };
 

@@ -33,7 +33,8 @@ basic_lib::ComPtr<ID2D1Factory> GetD2DFactory() {
     g_d2d_tried = true;
     D2D1_FACTORY_OPTIONS options = {};
     if (FAILED(::D2D1CreateFactory(D2D1_FACTORY_TYPE_MULTI_THREADED, __uuidof(ID2D1Factory),
-                                   &options, reinterpret_cast<void**>(g_d2d_factory.GetAddressOf())))) {
+                                   &options,
+                                   reinterpret_cast<void**>(g_d2d_factory.GetAddressOf())))) {
       g_d2d_factory.Reset();
     }
   }

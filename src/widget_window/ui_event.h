@@ -20,12 +20,12 @@ class CUIEventParam {
 };
 
 // Declares the type number of an event class: StaticType() takes a number on first use.
-#define LUMORA_UI_EVENT_TYPE(Class)                 \
- public:                                            \
-  static int StaticType() {                         \
-    static const int type = NextEventType();        \
-    return type;                                    \
-  }                                                 \
+#define LUMORA_UI_EVENT_TYPE(Class)          \
+ public:                                     \
+  static int StaticType() {                  \
+    static const int type = NextEventType(); \
+    return type;                             \
+  }                                          \
   int GetEventType() const override { return StaticType(); }
 
 class CUIEventObserver {
@@ -61,7 +61,8 @@ class CUIEventViewZoomChanged : public CUIEventParam {
   LUMORA_UI_EVENT_TYPE(CUIEventViewZoomChanged)
 
  public:
-  CUIEventViewZoomChanged(float zoom_ratio, float fit_ratio) : zoom(zoom_ratio), fitZoom(fit_ratio) {}
+  CUIEventViewZoomChanged(float zoom_ratio, float fit_ratio)
+      : zoom(zoom_ratio), fitZoom(fit_ratio) {}
   float zoom;     // the new zoom factor
   float fitZoom;  // the factor at which the whole image fits the view
 };

@@ -93,7 +93,7 @@ TEST(ImageFormatTest, SaveFilterIndexMapsToExtension) {
   const struct {
     int index;
     const wchar_t* ext;
-  } cases[] = {{1, L".jpg"}, {2, L".png"}, {3, L".bmp"}, {4, L".gif"},
+  } cases[] = {{1, L".jpg"},  {2, L".png"}, {3, L".bmp"}, {4, L".gif"},
                {5, L".tiff"}, {0, L".jpg"}, {6, L".jpg"}, {-1, L".jpg"}};
   for (const auto& c : cases) EXPECT_STREQ(c.ext, SaveFilterIndexToExtension(c.index)) << c.index;
   EXPECT_STREQ(L"JPEG|*.jpg|PNG|*.png|BMP|*.bmp|GIF|*.gif|TIFF|*.tiff||", kSaveDialogFilter);

@@ -33,7 +33,7 @@ bool SpinUntil(const std::function<bool()>& cond, DWORD timeout_ms = 10000) {
   const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
   while (!cond()) {
     if (::GetTickCount64() > deadline) return false;
-    ::SwitchToThread();
+    ::Sleep(1);  // polling interval, not a wait for time to pass
   }
   return true;
 }
@@ -127,7 +127,8 @@ TEST(AsyncTaskQueueTest, OneAtATimeRunsAndCompletesInOrderOnTheInterfaceThread) 
   EXPECT_EQ(queue.RunningCount(), 1u);
   EXPECT_EQ(queue.PendingCount(), 2u);
   ASSERT_TRUE(PumpUntil([&] { return log.Get().size() == 6; }));
-  const std::vector<std::string> expected = {"run a", "done a", "run b", "done b", "run c", "done c"};
+  const std::vector<std::string> expected = {"run a",  "done a", "run b",
+                                             "done b", "run c",  "done c"};
   EXPECT_EQ(log.Get(), expected);
   for (auto& t : tasks) {
     EXPECT_EQ(t->complete_thread, ::GetCurrentThreadId());
@@ -158,10 +159,10 @@ TEST(AsyncTaskQueueTest, MaxRunningZeroHoldsTasksUntilThePumpRunsAgain) {
 TEST(AsyncTaskQueueTest, FlushWaitsForRunningTasksAndDeliversCompletionsLater) {
   EventLog log;
   LimitedQueue queue(2);
-  std::atomic<int> started{0};
-  auto barrier = [&](LoggingTask*) {
-    started.fetch_add(1);
-    SpinUntil([&] { return started.load() == 2; });
+  // Each task holds on until Flush has taken the queue window away, so both are still running
+  // when Flush starts waiting (the pool may run them side by side or one after the other).
+  auto barrier = [](LoggingTask* self) {
+    SpinUntil([&] { return !::IsWindow(self->GetQueueWindow()); });
   };
   auto a = std::make_shared<LoggingTask>(&log, "a", barrier);
   auto b = std::make_shared<LoggingTask>(&log, "b", barrier);
@@ -263,9 +264,8 @@ TEST(MessageWindowTest, TwoWindowsShareOneClassAndGetTheirOwnMessages) {
   ::GetClassNameW(two.GetSafeHwnd(), name_two, 128);
   EXPECT_STREQ(name_one, name_two);
   const std::wstring expected =
-      L"vantrel_msgwnd_" +
-      std::to_wstring(static_cast<long long>(
-          reinterpret_cast<intptr_t>(::GetModuleHandleW(nullptr))));
+      L"vantrel_msgwnd_" + std::to_wstring(static_cast<long long>(
+                               reinterpret_cast<intptr_t>(::GetModuleHandleW(nullptr))));
   EXPECT_EQ(std::wstring(name_one), expected);
   EXPECT_EQ(::GetParent(one.GetSafeHwnd()), nullptr);
   EXPECT_EQ(::SendMessageW(one.GetSafeHwnd(), WM_APP + 1, 1, 0), 2);
