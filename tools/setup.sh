@@ -12,7 +12,7 @@ packages=(
   cmake ninja-build make dpkg-dev file
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 xvfb xauth x11-utils imagemagick libimage-exiftool-perl xdotool
-  libz-mingw-w64-dev libstb-dev googletest zip
+  libz-mingw-w64-dev libstb-dev googletest zip librsvg2-bin
 )
 
 sudo_cmd=()
