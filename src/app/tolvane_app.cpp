@@ -12,6 +12,7 @@
 #include "app/crash_filter.h"
 #include "app/ipc_message_mgr.h"
 #include "app/tolvane_dlg.h"
+#include "basic_lib/path_util.h"
 #include "basic_lib/scoped_handle.h"
 #include "image/wic_factory.h"
 #include "lang/language.h"
@@ -22,15 +23,6 @@ const wchar_t CTolvaneApp::kMissingSkinText[] =
     L"\u8f6f\u4ef6";
 
 namespace {
-
-std::wstring ExecutableFolderOf() {
-  wchar_t path[MAX_PATH * 2];
-  const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-  if (n == 0 || n >= MAX_PATH * 2) return std::wstring();
-  std::wstring folder(path, n);
-  const size_t cut = folder.find_last_of(L"\\/");
-  return cut == std::wstring::npos ? std::wstring() : folder.substr(0, cut + 1);
-}
 
 bool FolderExists(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -61,7 +53,7 @@ FCAutoInitGDIPlus::~FCAutoInitGDIPlus() {
   if (token_) Gdiplus::GdiplusShutdown(token_);
 }
 
-CTolvaneApp::CTolvaneApp() : exe_folder_(ExecutableFolderOf()) {
+CTolvaneApp::CTolvaneApp() : exe_folder_(basic_lib::GetExeFolder()) {
   ApplyDataFolderFromEnvironment();
   // On a first start the folders do not exist yet: that run has no log and default settings.
   CMyLog::Instance().Open(app::GetDataFolder());

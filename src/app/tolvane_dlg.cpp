@@ -12,6 +12,7 @@
 #include "app/ipc_message_mgr.h"
 #include "app/ipc_receiver.h"
 #include "app/main_layout.h"
+#include "basic_lib/path_util.h"
 #include "framework/dc.h"
 #include "framework/win_app.h"
 #include "image/image_format.h"
@@ -25,15 +26,6 @@ constexpr DWORD kChildStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_TABST
 constexpr COLORREF kCaptionBack = RGB(248, 248, 248);
 constexpr COLORREF kCaptionTextColor = RGB(64, 65, 71);
 constexpr UINT kWmCopyGlobalData = 0x0049;
-
-std::wstring ExecutableFolder() {
-  wchar_t path[MAX_PATH * 2];
-  const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-  if (n == 0 || n >= MAX_PATH * 2) return std::wstring();
-  std::wstring folder(path, n);
-  const size_t cut = folder.find_last_of(L"\\/");
-  return cut == std::wstring::npos ? std::wstring() : folder.substr(0, cut + 1);
-}
 
 void MoveChild(HWND wnd, const RECT& r) {
   if (wnd) {
@@ -464,7 +456,7 @@ void CTolvaneDlg::OnTimer(UINT_PTR id) {
       ::exit(0);
     case main_ids::kTimerStartTray:
       ::KillTimer(hwnd_, id);
-      if (!tray::IsTrayRunning()) tray::StartTray(ExecutableFolder(), L" --from=main");
+      if (!tray::IsTrayRunning()) tray::StartTray(basic_lib::GetExeFolder(), L" --from=main");
       break;
     case main_ids::kTimerStartSource: {
       ::KillTimer(hwnd_, id);
@@ -580,7 +572,7 @@ void CTolvaneDlg::ExitCompletely() {
   if (mutex) wait = ::WaitForSingleObject(mutex.Get(), 10000);
   if (!tray::OtherMainWindowExists()) {
     CIPCMessageMgr::Instance().SendToTray(CIPCMessageMgr::kExit);
-    tray::TerminateProcessesAt(ExecutableFolder() + tray::kTrayFileName);
+    tray::TerminateProcessesAt(basic_lib::GetExeFolder() + tray::kTrayFileName);
   }
   if (mutex && (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)) ::ReleaseMutex(mutex.Get());
 }
