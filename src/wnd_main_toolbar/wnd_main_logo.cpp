@@ -29,6 +29,7 @@ bool WndMainLogo::Create(HWND parent, UINT id, const RECT& rect) {
 }
 
 void WndMainLogo::SetLogoMode(bool full) {
+  full_ = full;
   if (hwnd_) {
     ::SetWindowPos(hwnd_, nullptr, 8, 3, full ? 90 : 24, 30, SWP_NOZORDER | SWP_NOACTIVATE);
   }

@@ -16,6 +16,10 @@ class WndMainLogo : public CWidgetWindow {
   // Loads "logo_desc.png" and "logo-mini.png" and creates the child window.
   bool Create(HWND parent, UINT id, const RECT& rect);
   void SetLogoMode(bool full);
+  bool IsFullMode() const { return full_; }
 
   void DrawBackground(HDC dc, const RECT& area) override;
+
+ private:
+  bool full_ = true;
 };
