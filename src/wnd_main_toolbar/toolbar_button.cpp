@@ -73,8 +73,9 @@ void LayoutButtonRow(int client_width, int button_width, int top, int bottom,
   int centre_x = (client_width - button_width * centre) / 2;
   int right_x = client_width - button_width * right - 10;
   for (auto& item : items) {
-    int* cursor = (item->tag & kGroupLeft) ? &left_x : (item->tag & kGroupRight) ? &right_x
-                                                                                 : &centre_x;
+    int* cursor = (item->tag & kGroupLeft)    ? &left_x
+                  : (item->tag & kGroupRight) ? &right_x
+                                              : &centre_x;
     item->rect = {*cursor, top, *cursor + button_width, bottom};
     *cursor += button_width;
   }

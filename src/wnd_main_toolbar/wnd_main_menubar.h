@@ -22,7 +22,9 @@ class WndMainMenubar : public CWidgetWindow, public CUIEventObserver {
   bool Create(HWND parent, UINT id, const RECT& rect);
 
   // Until the menus exist no factory is installed: the button posts its command and nothing opens.
-  void SetMenuFactory(wnd_main_toolbar::PopupFactory factory) { menu_factory_ = std::move(factory); }
+  void SetMenuFactory(wnd_main_toolbar::PopupFactory factory) {
+    menu_factory_ = std::move(factory);
+  }
   void SetTextLookup(wnd_main_toolbar::TextLookup lookup);
   wnd_main_toolbar::SpriteImage Sprite() const { return sprite_; }
   wnd_main_toolbar::CToolbarButton2* Button() const;

@@ -1,7 +1,7 @@
 #include "wnd_main_toolbar/wnd_main_toolbar.h"
 
-#include <wincodec.h>
 #include <shlwapi.h>
+#include <wincodec.h>
 
 #include <utility>
 
@@ -45,12 +45,18 @@ struct ButtonSpec {
 
 // Creation order is item order: it decides the places within each group.
 constexpr ButtonSpec kButtons[] = {
-    {kFitOrActual, kFitColumn, L"3", kGroupCentre}, {kResize, 8, L"12", kGroupCentre},
-    {kZoomIn, 1, L"5", kGroupCentre},               {kZoomOut, 2, L"6", kGroupCentre},
-    {kPrevious, 3, L"7", kGroupCentre},             {kNext, 4, L"8", kGroupCentre},
-    {kRotateLeft, 5, L"9", kGroupCentre},           {kRotateRight, 6, L"10", kGroupCentre},
-    {kDelete, 7, L"11", kGroupCentre},              {kEnhance, 9, L"13", kGroupCentre},
-    {kInfoPanel, 10, L"1", kGroupRight},            {kShowOnMap, 11, L"2", kGroupLeft},
+    {kFitOrActual, kFitColumn, L"3", kGroupCentre},
+    {kResize, 8, L"12", kGroupCentre},
+    {kZoomIn, 1, L"5", kGroupCentre},
+    {kZoomOut, 2, L"6", kGroupCentre},
+    {kPrevious, 3, L"7", kGroupCentre},
+    {kNext, 4, L"8", kGroupCentre},
+    {kRotateLeft, 5, L"9", kGroupCentre},
+    {kRotateRight, 6, L"10", kGroupCentre},
+    {kDelete, 7, L"11", kGroupCentre},
+    {kEnhance, 9, L"13", kGroupCentre},
+    {kInfoPanel, 10, L"1", kGroupRight},
+    {kShowOnMap, 11, L"2", kGroupLeft},
     {kConvert, 13, L"18", kGroupCentre},
 };
 
@@ -96,6 +102,7 @@ StatReporter DefaultStatReporter() {
 WndMainToolbar::WndMainToolbar()
     : sprite_(std::make_shared<FCObjImage>()),
       image_source_(std::make_unique<wnd_main_toolbar::CCurrentImageSource>()),
+      default_source_(static_cast<wnd_main_toolbar::CCurrentImageSource*>(image_source_.get())),
       text_(wnd_main_toolbar::DefaultToolbarText()),
       stat_(wnd_main_toolbar::DefaultStatReporter()) {
   for (const auto& spec : wnd_main_toolbar::kButtons) {
@@ -118,9 +125,10 @@ bool WndMainToolbar::Create(HWND parent, UINT id, const RECT& rect) {
   return wnd_main_toolbar::CreateWidgetChild(this, parent, id, rect);
 }
 
-void WndMainToolbar::SetImageSource(
-    std::unique_ptr<wnd_main_toolbar::IToolbarImageSource> source) {
-  if (source) image_source_ = std::move(source);
+void WndMainToolbar::SetImageSource(std::unique_ptr<wnd_main_toolbar::IToolbarImageSource> source) {
+  if (!source) return;
+  image_source_ = std::move(source);
+  default_source_ = nullptr;
 }
 
 void WndMainToolbar::SetTextLookup(wnd_main_toolbar::TextLookup lookup) {
@@ -135,9 +143,7 @@ void WndMainToolbar::SetTextLookup(wnd_main_toolbar::TextLookup lookup) {
   RebuildToolTips();
 }
 
-CAppConfig& WndMainToolbar::Config() const {
-  return config_ ? *config_ : CAppConfig::Instance();
-}
+CAppConfig& WndMainToolbar::Config() const { return config_ ? *config_ : CAppConfig::Instance(); }
 
 CToolbarButton* WndMainToolbar::Button(int id) const {
   return static_cast<CToolbarButton*>(FindItem(id));
@@ -275,7 +281,8 @@ void WndMainToolbar::OnEffectWindowClosed(WPARAM code) {
   using namespace wnd_main_toolbar;
   if (!effect_window_) return;
   // Only the known enhancement codes reach the renderer.
-  const int enhancement = code <= static_cast<WPARAM>(kLastEnhancement) ? static_cast<int>(code) : 0;
+  const int enhancement =
+      code <= static_cast<WPARAM>(kLastEnhancement) ? static_cast<int>(code) : 0;
   Config().viewEnhancement = enhancement;
   SetLatched(kEnhance, enhancement != 0);
   if (enhancement != 0) PostToMainWindow(kRedrawView);

@@ -20,10 +20,10 @@ namespace wnd_main_toolbar {
 
 // What the toolbar's enable rules need to know about the image on screen.
 struct ToolbarImageState {
-  bool decoded = false;        // the current document holds a decoded image
-  bool has_location = false;   // its metadata carries a location
-  bool animated_gif = false;   // a GIF container with two or more frames
-  bool file_exists = false;    // the current path names an existing file
+  bool decoded = false;       // the current document holds a decoded image
+  bool has_location = false;  // its metadata carries a location
+  bool animated_gif = false;  // a GIF container with two or more frames
+  bool file_exists = false;   // the current path names an existing file
 };
 
 class IToolbarImageSource {
@@ -65,6 +65,10 @@ class WndMainToolbar : public CWidgetWindow, public CUIEventObserver {
   // Seams; the defaults are the real document, texts, statistics and (for now) no popups.
   void SetImageSource(std::unique_ptr<wnd_main_toolbar::IToolbarImageSource> source);
   wnd_main_toolbar::IToolbarImageSource* ImageSource() const { return image_source_.get(); }
+  // The folder list the navigation buttons follow (with the default image source).
+  void SetFolderList(const CCurrentFolderImage* list) {
+    if (default_source_) default_source_->SetFolderList(list);
+  }
   void SetTextLookup(wnd_main_toolbar::TextLookup lookup);
   void SetStatReporter(wnd_main_toolbar::StatReporter reporter) { stat_ = std::move(reporter); }
   void SetInfoPanelFactory(wnd_main_toolbar::PopupFactory factory) {
@@ -108,6 +112,7 @@ class WndMainToolbar : public CWidgetWindow, public CUIEventObserver {
   wnd_main_toolbar::SpriteImage sprite_;
   CAppConfig* config_ = nullptr;
   std::unique_ptr<wnd_main_toolbar::IToolbarImageSource> image_source_;
+  wnd_main_toolbar::CCurrentImageSource* default_source_ = nullptr;  // null once replaced
   wnd_main_toolbar::TextLookup text_;
   wnd_main_toolbar::StatReporter stat_;
   wnd_main_toolbar::PopupFactory info_panel_factory_;

@@ -1,8 +1,7 @@
 // The toolbar of the real viewer: its sprite on screen, the fit/actual button's click and tooltip.
-#include <windows.h>
-
 #include <gtest/gtest.h>
 #include <wincodec.h>
+#include <windows.h>
 
 #include <vector>
 
@@ -43,8 +42,8 @@ bool LoadSprite(const std::wstring& path, Sprite* sprite) {
       SUCCEEDED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame, &converted)) &&
       SUCCEEDED(converted->GetSize(&w, &h)) && w > 0 && h > 0 && w < 4096 && h < 4096) {
     std::vector<BYTE> bgra(static_cast<size_t>(w) * h * 4);
-    if (SUCCEEDED(converted->CopyPixels(nullptr, w * 4, static_cast<UINT>(bgra.size()),
-                                        bgra.data()))) {
+    if (SUCCEEDED(
+            converted->CopyPixels(nullptr, w * 4, static_cast<UINT>(bgra.size()), bgra.data()))) {
       sprite->width = static_cast<int>(w);
       sprite->height = static_cast<int>(h);
       sprite->pixels.resize(static_cast<size_t>(w) * h);

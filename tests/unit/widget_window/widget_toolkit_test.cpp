@@ -1,7 +1,6 @@
-#include <windows.h>
-
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <functional>
 #include <memory>
@@ -174,8 +173,8 @@ TEST_F(WidgetWindowTest, AddItemPositions) {
     std::vector<int> order;
   };
   const Case cases[] = {
-      {-1, true, {1, 2, 9}}, {0, true, {9, 1, 2}},  {2, true, {1, 2, 9}},
-      {1, true, {1, 9, 2}},  {3, false, {1, 2}},    {-2, false, {1, 2}},
+      {-1, true, {1, 2, 9}}, {0, true, {9, 1, 2}}, {2, true, {1, 2, 9}},
+      {1, true, {1, 9, 2}},  {3, false, {1, 2}},   {-2, false, {1, 2}},
   };
   for (const Case& c : cases) {
     TestWindow window;
@@ -297,14 +296,31 @@ TEST_F(WidgetWindowTest, PressLoopReportsClicksOnlyForReleasesOverThePressedItem
     std::vector<bool> flags;
   };
   const Case cases[] = {
-      {"click", {10, 10}, {{WM_MOUSEMOVE, {20, 20}}, {WM_LBUTTONUP, {20, 20}}}, 0, {1}, {1}, {1}, {true}},
+      {"click",
+       {10, 10},
+       {{WM_MOUSEMOVE, {20, 20}}, {WM_LBUTTONUP, {20, 20}}},
+       0,
+       {1},
+       {1},
+       {1},
+       {true}},
       {"release outside",
        {10, 10},
        {{WM_MOUSEMOVE, {250, 150}}, {WM_LBUTTONUP, {250, 150}}},
-       0, {1}, {1}, {}, {true}},
+       0,
+       {1},
+       {1},
+       {},
+       {true}},
       {"empty space", {250, 150}, {{WM_LBUTTONUP, {250, 150}}}, 0, {0}, {0}, {}, {true}},
-      {"capture lost", {10, 10}, {{WM_TEST_DROP_CAPTURE, {0, 0}}, {WM_LBUTTONUP, {10, 10}}}, 0,
-       {1}, {1}, {}, {false}},
+      {"capture lost",
+       {10, 10},
+       {{WM_TEST_DROP_CAPTURE, {0, 0}}, {WM_LBUTTONUP, {10, 10}}},
+       0,
+       {1},
+       {1},
+       {},
+       {false}},
       {"cancelled", {10, 10}, {}, 1, {1}, {}, {}, {}},
   };
   ColourItem* a = Add(1, 0, {0, 0, 100, 100});

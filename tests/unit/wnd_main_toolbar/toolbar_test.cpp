@@ -1,6 +1,5 @@
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <functional>
@@ -47,8 +46,8 @@ HWND Host() {
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = kHostClass;
     ::RegisterClassExW(&wc);
-    host = ::CreateWindowExW(0, kHostClass, L"host", WS_POPUP | WS_VISIBLE, 0, 0, 800, 100,
-                             nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    host = ::CreateWindowExW(0, kHostClass, L"host", WS_POPUP | WS_VISIBLE, 0, 0, 800, 100, nullptr,
+                             nullptr, ::GetModuleHandleW(nullptr), nullptr);
   }
   return host;
 }
@@ -103,10 +102,9 @@ class ToolbarTest : public ::testing::Test {
     toolbar_->SetImageSource(std::move(source));
     toolbar_->SetTextLookup(Key);
     toolbar_->SetConfig(&config_);
-    toolbar_->SetStatReporter(
-        [this](const std::wstring& category, const std::wstring& event) {
-          stats_.push_back(category + L"/" + event);
-        });
+    toolbar_->SetStatReporter([this](const std::wstring& category, const std::wstring& event) {
+      stats_.push_back(category + L"/" + event);
+    });
     ASSERT_TRUE(toolbar_->Create(Host(), 102, {0, 20, 800, 80}));
     TakeCommands();
   }
@@ -137,7 +135,9 @@ TEST(ToolbarLayout, GroupsCentringAndNarrowWindows) {
       {400, {2, 4, 2, 1, 2}, {122, 338, 174, 10, 226}},
       {400, {1, 1, 4, 4}, {10, 62, 286, 338}},
       // Too narrow for eleven centre buttons: the group starts left of 0.
-      {300, {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2}, {-136, -84, -32, 20, 72, 124, 176, 228, 280, 332, 384}},
+      {300,
+       {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2},
+       {-136, -84, -32, 20, 72, 124, 176, 228, 280, 332, 384}},
   };
   for (const Case& c : cases) {
     CWidgetItemList items;
@@ -157,8 +157,8 @@ TEST(ToolbarLayout, GroupsCentringAndNarrowWindows) {
 
 TEST(ToolbarButtons, DrawRowAndCellFollowTheState) {
   constexpr int kHot = CWidgetItem::kStateHot, kPressed = CWidgetItem::kStatePressed,
-                kLatched = CWidgetItem::kStateLatched, kOn = CWidgetItem::kStateVisible |
-                                                             CWidgetItem::kStateEnabled;
+                kLatched = CWidgetItem::kStateLatched,
+                kOn = CWidgetItem::kStateVisible | CWidgetItem::kStateEnabled;
   struct Case {
     int state;
     int row;   // toolbar: 0 normal, 1 hot/pressed/latched, 2 disabled
@@ -216,10 +216,10 @@ TEST_F(ToolbarTest, ButtonsInOrderWithColumnsTipsAndPlaces) {
   };
   // Width 800: centre group of 11 from (800 - 572) / 2 = 114, right 738, left 10.
   const Expected expected[] = {
-      {20002, 0, L"k3", 114},  {20010, 8, L"k12", 166}, {20003, 1, L"k5", 218},
-      {20004, 2, L"k6", 270},  {20005, 3, L"k7", 322},  {20006, 4, L"k8", 374},
-      {20007, 5, L"k9", 426},  {20008, 6, L"k10", 478}, {20009, 7, L"k11", 530},
-      {20011, 9, L"k13", 582}, {20000, 10, L"k1", 738}, {20001, 11, L"k2", 10},
+      {20002, 0, L"k3", 114},   {20010, 8, L"k12", 166}, {20003, 1, L"k5", 218},
+      {20004, 2, L"k6", 270},   {20005, 3, L"k7", 322},  {20006, 4, L"k8", 374},
+      {20007, 5, L"k9", 426},   {20008, 6, L"k10", 478}, {20009, 7, L"k11", 530},
+      {20011, 9, L"k13", 582},  {20000, 10, L"k1", 738}, {20001, 11, L"k2", 10},
       {20014, 13, L"k18", 634},
   };
   ASSERT_EQ(13u, toolbar_->Items().size());
@@ -243,8 +243,8 @@ TEST_F(ToolbarTest, UpdateButtonsEnableTable) {
     bool previous, next;
     std::vector<int> enabled;
   };
-  const std::vector<int> decoded_set = {20002, 20010, 20003, 20004, 20007, 20008,
-                                        20009, 20011, 20000, 20014};
+  const std::vector<int> decoded_set = {20002, 20010, 20003, 20004, 20007,
+                                        20008, 20009, 20011, 20000, 20014};
   std::vector<int> gif_set = {20002, 20010, 20003, 20004, 20009, 20011, 20000, 20014};
   std::vector<int> located = decoded_set;
   located.push_back(20001);
