@@ -13,6 +13,7 @@
 #include "app/ipc_receiver.h"
 #include "app/main_layout.h"
 #include "basic_lib/path_util.h"
+#include "document/current_document.h"
 #include "framework/dc.h"
 #include "framework/win_app.h"
 #include "image/image_format.h"
@@ -61,9 +62,6 @@ LRESULT CChildPlaceholder::WindowProc(UINT msg, WPARAM wparam, LPARAM lparam) {
 CTolvaneDlg::CTolvaneDlg()
     : framework::CDialog(IDD_MAIN),
       image_view_(RGB(255, 255, 255)),
-      toolbar_(kCaptionBack),
-      menubar_(kCaptionBack),
-      logo_(kCaptionBack),
       background_brush_(::CreateSolidBrush(kCaptionBack)) {
   RegisterMainWindowClass();
 }
@@ -221,6 +219,9 @@ LRESULT CTolvaneDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_SIZE:
       OnSize(static_cast<UINT>(wparam));
       return 0;
+    case WM_MOVE:
+      toolbar_.MoveInfoPanel();
+      break;
     case WM_GETMINMAXINFO: {
       HMONITOR monitor = ::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST);
       MONITORINFO mi = {};
@@ -354,10 +355,17 @@ bool CTolvaneDlg::OnCommand(UINT id) {
       return true;
     case cmd::kNothing:
       return true;
+    case cmd::kInfoPanel:
+      toolbar_.ToggleInfoPanel();
+      return true;
+    case cmd::kEnhance:
+      toolbar_.ToggleEffectWindow();
+      return true;
+    case cmd::kMainMenu:
+      menubar_.OpenMainMenu();
+      return true;
     case cmd::kShowOnMap:
     case cmd::kResize:
-    case cmd::kEnhance:
-    case cmd::kInfoPanel:
     case cmd::kFitOrActual:
     case cmd::kZoomIn:
     case cmd::kZoomOut:
@@ -366,7 +374,6 @@ bool CTolvaneDlg::OnCommand(UINT id) {
     case cmd::kRotateLeft:
     case cmd::kRotateRight:
     case cmd::kDelete:
-    case cmd::kMainMenu:
     case cmd::kConvert:
     case cmd::kOpen:
     case cmd::kSaveAs:
@@ -481,6 +488,7 @@ void CTolvaneDlg::OnSize(UINT type) {
       hwnd_, ::CreateRectRgn(0, 0, window.right - window.left, window.bottom - window.top), TRUE);
   UpdateMaximizeButton();
   LayoutChildren();
+  toolbar_.MoveInfoPanel();
   ::InvalidateRect(hwnd_, nullptr, TRUE);
   ::SetTimer(hwnd_, main_ids::kTimerSizeSettled, 50, nullptr);
 }
@@ -502,7 +510,7 @@ void CTolvaneDlg::LayoutChildren() {
   MoveChild(minimize_button_.GetSafeHwnd(), layout.minimize_button);
   MoveChild(fullscreen_button_.GetSafeHwnd(), layout.fullscreen_button);
   MoveChild(menubar_.GetSafeHwnd(), layout.menubar_button);
-  MoveChild(logo_.GetSafeHwnd(), layout.logo);
+  logo_.SetLogoMode(logo_.IsFullMode());
   MoveChild(toolbar_.GetSafeHwnd(), layout.toolbar);
   MoveChild(image_view_.GetSafeHwnd(), layout.view);
 }
@@ -536,6 +544,7 @@ void CTolvaneDlg::OnDropFiles(HDROP drop) {
 }
 
 void CTolvaneDlg::OnPlaceCaptionText(int width, int height) {
+  logo_.SetLogoMode(CurrentDocument::Instance().GetPath().empty());
   HWND caption = ::GetDlgItem(hwnd_, main_ids::kCaptionText);
   if (!caption) return;
   RECT logo = ComputeMainLayout(0, 0, true, false).logo;

@@ -11,6 +11,9 @@
 #include "framework/dialog.h"
 #include "framework/png_button.h"
 #include "ipc-message/message/channel.h"
+#include "wnd_main_toolbar/wnd_main_logo.h"
+#include "wnd_main_toolbar/wnd_main_menubar.h"
+#include "wnd_main_toolbar/wnd_main_toolbar.h"
 
 // A plain child window standing in for a widget window that is not built yet: it fills its
 // rectangle with one colour.
@@ -89,9 +92,9 @@ class CTolvaneDlg : public framework::CDialog, public IChannelListener2 {
   void UpdateMaximizeButton();
 
   CChildPlaceholder image_view_;
-  CChildPlaceholder toolbar_;
-  CChildPlaceholder menubar_;
-  CChildPlaceholder logo_;
+  WndMainToolbar toolbar_;
+  WndMainMenubar menubar_;
+  WndMainLogo logo_;
   HACCEL accelerators_ = nullptr;
   basic_lib::ScopedBrush background_brush_;
   basic_lib::ScopedFont normal_font_;
