@@ -25,60 +25,50 @@ constexpr uint32_t kTiffHeaderSize = 8;
 
 // A real JPEG has a dozen segments before SOS; this only bounds the work on garbage.
 constexpr int kMaxMarkers = 4096;
+// How far into the file other segments may push the walk; the Exif and ICC segments we read
+// extend it by their own length. Tables and thumbnails of real files take far less.
+constexpr uint64_t kMaxOtherSegmentBytes = 256 * 1024;
 constexpr uint8_t kExifId[6] = {'E', 'x', 'i', 'f', 0, 0};
 constexpr uint8_t kIccId[12] = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0};
 constexpr size_t kIccChunkHeader = sizeof(kIccId) + 2;  // id, sequence number, chunk count
 constexpr size_t kIccHeaderSize = 128;
 constexpr uint32_t kReadAhead = 16 * 1024;
 
-struct IccChunk {
-  bool present = false;
-  uint64_t offset = 0;
-  uint32_t size = 0;
-};
-
+// Chunks are kept as read, so what is allocated never exceeds the segments actually present.
 class IccAssembler {
  public:
-  void Add(uint8_t sequence, uint8_t total, uint64_t offset, uint32_t size) {
-    if (total == 0 || sequence == 0 || sequence > total) {
+  // `payload` is the chunk's data after its sequence number and count.
+  void Add(uint8_t sequence, uint8_t total, CByteSource* source, uint64_t payload, uint32_t size) {
+    if (bad_) return;
+    if (total == 0 || sequence == 0 || sequence > total || (total_ != 0 && total != total_) ||
+        present_[sequence]) {
       bad_ = true;
       return;
     }
-    if (total_ == 0) {
-      total_ = total;
-    } else if (total != total_) {
-      bad_ = true;
+    total_ = total;
+    std::vector<uint8_t> data(size);
+    if (size != 0 && !source->ReadAt(payload, data.data(), size)) {
+      bad_ = true;  // the file ends inside the chunk
       return;
     }
-    IccChunk& chunk = chunks_[sequence];
-    if (chunk.present) {
-      bad_ = true;
-      return;
-    }
-    chunk.present = true;
-    chunk.offset = offset;
-    chunk.size = size;
+    present_[sequence] = true;
+    chunks_[sequence] = std::move(data);
   }
 
-  // Reads the chunks in sequence order into one profile; empty on any inconsistency.
-  std::vector<uint8_t> Assemble(CByteSource* source) const {
+  // The chunks in sequence order as one profile; empty on any inconsistency.
+  std::vector<uint8_t> Assemble() {
     std::vector<uint8_t> profile;
     if (bad_ || total_ == 0) return profile;
     size_t total_size = 0;
     for (int i = 1; i <= total_; ++i) {
-      if (!chunks_[i].present) return profile;
-      total_size += chunks_[i].size;
+      if (!present_[i]) return profile;
+      total_size += chunks_[i].size();
     }
     if (total_size < kIccHeaderSize) return profile;
-    profile.resize(total_size);
-    size_t at = 0;
+    profile.reserve(total_size);
     for (int i = 1; i <= total_; ++i) {
-      if (chunks_[i].size != 0 &&
-          !source->ReadAt(chunks_[i].offset, profile.data() + at, chunks_[i].size)) {
-        profile.clear();
-        return profile;
-      }
-      at += chunks_[i].size;
+      profile.insert(profile.end(), chunks_[i].begin(), chunks_[i].end());
+      std::vector<uint8_t>().swap(chunks_[i]);
     }
     // The profile's own size field; writers may pad the last chunk, never cut it short.
     const uint32_t declared = Get32(profile.data(), true);
@@ -93,7 +83,8 @@ class IccAssembler {
  private:
   bool bad_ = false;
   uint8_t total_ = 0;
-  IccChunk chunks_[256];
+  bool present_[256] = {};
+  std::vector<uint8_t> chunks_[256];
 };
 
 }  // namespace
@@ -223,8 +214,7 @@ bool CExifData::MakeField(const uint8_t* entry, ExifField* field) const {
   return true;
 }
 
-bool CExifData::EntryAt(ExifDirectory dir, uint16_t index, uint16_t* tag,
-                        ExifField* field) const {
+bool CExifData::EntryAt(ExifDirectory dir, uint16_t index, uint16_t* tag, ExifField* field) const {
   const Directory& d = dirs_[static_cast<int>(dir)];
   if (!d.present || index >= d.count) return false;
   const uint8_t* entry = bytes() + d.offset + 2 + static_cast<size_t>(index) * kEntrySize;
@@ -287,7 +277,8 @@ bool ReadJpegMetadata(CByteSource* source, JpegMetadata* out) {
 
   IccAssembler icc;
   uint64_t pos = 2;
-  for (int markers = 0; markers < kMaxMarkers; ++markers) {
+  uint64_t limit = kMaxOtherSegmentBytes;
+  for (int markers = 0; markers < kMaxMarkers && pos <= limit; ++markers) {
     uint8_t head[4];  // marker and, for most markers, the segment length
     if (!source->ReadAt(pos, head, 4) || head[0] != 0xFF) break;
     const uint8_t marker = head[1];
@@ -308,6 +299,7 @@ bool ReadJpegMetadata(CByteSource* source, JpegMetadata* out) {
     if (marker == 0xE1 && !out->exif && payload_size >= sizeof(kExifId)) {
       uint8_t id[sizeof(kExifId)];
       if (source->ReadAt(payload, id, sizeof(id)) && memcmp(id, kExifId, sizeof(id)) == 0) {
+        limit += length + 2;
         std::vector<uint8_t> tiff(payload_size - sizeof(kExifId));
         auto exif = std::make_shared<CExifData>();
         if (!tiff.empty() &&
@@ -320,13 +312,14 @@ bool ReadJpegMetadata(CByteSource* source, JpegMetadata* out) {
     } else if (marker == 0xE2 && payload_size >= kIccChunkHeader) {
       uint8_t id[kIccChunkHeader];
       if (source->ReadAt(payload, id, sizeof(id)) && memcmp(id, kIccId, sizeof(kIccId)) == 0) {
-        icc.Add(id[sizeof(kIccId)], id[sizeof(kIccId) + 1], payload + kIccChunkHeader,
+        limit += length + 2;
+        icc.Add(id[sizeof(kIccId)], id[sizeof(kIccId) + 1], source, payload + kIccChunkHeader,
                 static_cast<uint32_t>(payload_size - kIccChunkHeader));
       }
     }
     pos = payload + payload_size;
   }
-  out->icc_profile = icc.Assemble(source);
+  out->icc_profile = icc.Assemble();
   return true;
 }
 

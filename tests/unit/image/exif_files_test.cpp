@@ -3,10 +3,10 @@
 #include <cjson/cJSON.h>
 #include <gtest/gtest.h>
 #include <math.h>
+#include <shlwapi.h>
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <memory>
 #include <random>
@@ -35,7 +35,8 @@ bool ReadAll(const std::wstring& path, Bytes* out) {
   out->clear();
   uint8_t buffer[65536];
   size_t got;
-  while ((got = fread(buffer, 1, sizeof(buffer), f)) > 0) out->insert(out->end(), buffer, buffer + got);
+  while ((got = fread(buffer, 1, sizeof(buffer), f)) > 0)
+    out->insert(out->end(), buffer, buffer + got);
   fclose(f);
   return true;
 }
@@ -234,11 +235,17 @@ const RawCase kRawCases[] = {
     {L"photo_ii.jpg", L"/app1/ifd/exif/{ushort=41987}", VT_UI2, {{1, 0}}, nullptr},
     {L"photo_ii.jpg", L"/app1/ifd/exif/{ushort=34850}", VT_UI2, {{2, 0}}, nullptr},
     {L"photo_ii.jpg", L"/app1/ifd/gps/{ushort=1}", VT_LPSTR, {}, "N"},
-    {L"photo_ii.jpg", L"/app1/ifd/gps/{ushort=2}", VT_VECTOR | VT_UI8,
-     {{39, 1}, {54, 1}, {1512, 100}}, nullptr},
+    {L"photo_ii.jpg",
+     L"/app1/ifd/gps/{ushort=2}",
+     VT_VECTOR | VT_UI8,
+     {{39, 1}, {54, 1}, {1512, 100}},
+     nullptr},
     {L"photo_ii.jpg", L"/app1/ifd/gps/{ushort=3}", VT_LPSTR, {}, "E"},
-    {L"photo_ii.jpg", L"/app1/ifd/gps/{ushort=4}", VT_VECTOR | VT_UI8,
-     {{116, 1}, {24, 1}, {2662, 100}}, nullptr},
+    {L"photo_ii.jpg",
+     L"/app1/ifd/gps/{ushort=4}",
+     VT_VECTOR | VT_UI8,
+     {{116, 1}, {24, 1}, {2662, 100}},
+     nullptr},
     {L"photo_mm.jpg", L"/app1/ifd/{ushort=271}", VT_LPSTR, {}, "Other Maker Inc."},
     {L"photo_mm.jpg", L"/app1/ifd/{ushort=274}", VT_UI2, {{8, 0}}, nullptr},
     {L"photo_mm.jpg", L"/app1/ifd/exif/{ushort=33437}", VT_UI8, {{0, 0}}, nullptr},
@@ -247,8 +254,11 @@ const RawCase kRawCases[] = {
     {L"photo_mm.jpg", L"/app1/ifd/exif/{ushort=34855}", VT_UI2, {{3200, 0}}, nullptr},
     {L"photo_mm.jpg", L"/app1/ifd/exif/{ushort=37385}", VT_UI2, {{0, 0}}, nullptr},
     {L"photo_mm.jpg", L"/app1/ifd/gps/{ushort=1}", VT_LPSTR, {}, "S"},
-    {L"photo_mm.jpg", L"/app1/ifd/gps/{ushort=2}", VT_VECTOR | VT_UI8,
-     {{22, 1}, {54, 1}, {30, 1}}, nullptr},
+    {L"photo_mm.jpg",
+     L"/app1/ifd/gps/{ushort=2}",
+     VT_VECTOR | VT_UI8,
+     {{22, 1}, {54, 1}, {30, 1}},
+     nullptr},
     {L"photo_mm.jpg", L"/app1/ifd/gps/{ushort=3}", VT_LPSTR, {}, "W"},
 };
 
@@ -339,18 +349,20 @@ TEST(ExifFilesTest, OpeningIsCheap) {
   ::QueryPerformanceCounter(&start);
   for (int i = 0; i < kRuns; ++i) {
     basic_lib::ComPtr<IStream> stream;
-    ::SHCreateStreamOnFileEx(path.c_str(), STGM_READ | STGM_SHARE_DENY_NONE,
-                             FILE_ATTRIBUTE_NORMAL, FALSE, nullptr, &stream);
+    ::SHCreateStreamOnFileEx(path.c_str(), STGM_READ | STGM_SHARE_DENY_NONE, FILE_ATTRIBUTE_NORMAL,
+                             FALSE, nullptr, &stream);
   }
   ::QueryPerformanceCounter(&end);
   const double open_only = MicrosecondsPer(kRuns, start, end);
   ::QueryPerformanceCounter(&start);
-  for (int i = 0; i < kRuns; ++i) image::ReadJpegMetadataFromMemory(file.data(), file.size(), &meta);
+  for (int i = 0; i < kRuns; ++i)
+    image::ReadJpegMetadataFromMemory(file.data(), file.size(), &meta);
   ::QueryPerformanceCounter(&end);
   const double in_memory = MicrosecondsPer(kRuns, start, end);
-  printf("[ measure  ] 4000x3000 JPEG: %.1f us open+walk, %.1f us open alone, %.1f us walk "
-         "from memory\n",
-         from_file, open_only, in_memory);
+  printf(
+      "[ measure  ] 4000x3000 JPEG: %.1f us open+walk, %.1f us open alone, %.1f us walk "
+      "from memory\n",
+      from_file, open_only, in_memory);
   ASSERT_NE(nullptr, meta.exif);
 }
 
@@ -404,9 +416,9 @@ TEST(ExifFuzzTest, MutatedSegmentsStayInsideTheirBytes) {
     Bytes m = seeds[round % seeds.size()];
     const bool be = m[0] == 'M';
     const uint32_t size = static_cast<uint32_t>(m.size());
-    const uint32_t interesting[] = {0,        1,        2,         8,          0xFF,
+    const uint32_t interesting[] = {0,        1,          2,          8,          0xFF,
                                     0xFFFF,   0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, size,
-                                    size - 1, size - 4, size - 8,  size - 12,  0x20000000};
+                                    size - 1, size - 4,   size - 8,   size - 12,  0x20000000};
     const int edits = 1 + static_cast<int>(below(6));
     for (int e = 0; e < edits && !m.empty(); ++e) {
       // Most edits land in the directories near the start, where offsets and counts live.

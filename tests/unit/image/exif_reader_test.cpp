@@ -1,13 +1,13 @@
 #include "image/exif_reader.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 #include <string.h>
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <iterator>
-#include <random>
 #include <memory>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,9 +51,9 @@ TiffBuilder Camera(bool big_endian) {
   return t;
 }
 
-const Key kCameraKeys[] = {{kMain, 271},   {kMain, 272},   {kMain, 274}, {kExif, 36867},
-                           {kExif, 33437}, {kExif, 33434}, {kExif, 34855}, {kGps, 1},
-                           {kGps, 2}};
+const Key kCameraKeys[] = {{kMain, 271},   {kMain, 272},   {kMain, 274},
+                           {kExif, 36867}, {kExif, 33437}, {kExif, 33434},
+                           {kExif, 34855}, {kGps, 1},      {kGps, 2}};
 
 bool Has(const image::CExifData& exif, Key key) {
   ExifField field;
@@ -111,8 +111,7 @@ const BadCase kBadCases[] = {
      {{kMain, 272}}},
     {"value ends one byte past the segment",
      [](const TiffBuilder& t, Bytes* b) {
-       Put32(b, t.EntryPos(kMain, 272) + 8, static_cast<uint32_t>(b->size() - 12),
-             t.big_endian());
+       Put32(b, t.EntryPos(kMain, 272) + 8, static_cast<uint32_t>(b->size() - 12), t.big_endian());
      },
      true,
      {{kMain, 272}}},
@@ -157,9 +156,7 @@ const BadCase kBadCases[] = {
      true,
      {{kGps, 1}}},
     {"IFD0 entry count past the segment",
-     [](const TiffBuilder& t, Bytes* b) {
-       Put16(b, t.DirOffset(kMain), 0xFFFF, t.big_endian());
-     },
+     [](const TiffBuilder& t, Bytes* b) { Put16(b, t.DirOffset(kMain), 0xFFFF, t.big_endian()); },
      false,
      {}},
     {"IFD0 offset past the segment",
@@ -177,8 +174,10 @@ const BadCase kBadCases[] = {
      false,
      {}},
     {"unknown byte order", [](const TiffBuilder&, Bytes* b) { (*b)[1] = 'X'; }, false, {}},
-    {"mixed byte order mark", [](const TiffBuilder&, Bytes* b) { (*b)[0] = 'M', (*b)[1] = 'I'; },
-     false, {}},
+    {"mixed byte order mark",
+     [](const TiffBuilder&, Bytes* b) { (*b)[0] = 'M', (*b)[1] = 'I'; },
+     false,
+     {}},
     {"wrong magic number",
      [](const TiffBuilder& t, Bytes* b) { Put16(b, 2, 43, t.big_endian()); },
      false,
@@ -189,45 +188,52 @@ const BadCase kBadCases[] = {
              t.big_endian());
      },
      true,
-     {{kExif, 36867}, {kExif, 33437}, {kExif, 274}, {kExif, 271}}, {kExif}},
+     {{kExif, 36867}, {kExif, 33437}, {kExif, 274}, {kExif, 271}},
+     {kExif}},
     {"Exif pointer into the middle of IFD0",
      [](const TiffBuilder& t, Bytes* b) {
        Put32(b, t.EntryPos(kMain, image::kExifTagExifPointer) + 8, t.DirOffset(kMain) + 12,
              t.big_endian());
      },
      true,
-     {{kExif, 36867}, {kExif, 33437}}, {kExif}},
+     {{kExif, 36867}, {kExif, 33437}},
+     {kExif}},
     {"GPS pointer at the Exif directory",
      [](const TiffBuilder& t, Bytes* b) {
        Put32(b, t.EntryPos(kMain, image::kExifTagGpsPointer) + 8, t.DirOffset(kExif),
              t.big_endian());
      },
      true,
-     {{kGps, 1}, {kGps, 2}, {kGps, 33437}}, {kGps}},
+     {{kGps, 1}, {kGps, 2}, {kGps, 33437}},
+     {kGps}},
     {"Exif pointer past the segment",
      [](const TiffBuilder& t, Bytes* b) {
-       Put32(b, t.EntryPos(kMain, image::kExifTagExifPointer) + 8,
-             static_cast<uint32_t>(b->size()), t.big_endian());
+       Put32(b, t.EntryPos(kMain, image::kExifTagExifPointer) + 8, static_cast<uint32_t>(b->size()),
+             t.big_endian());
      },
      true,
-     {{kExif, 36867}}, {kExif}},
+     {{kExif, 36867}},
+     {kExif}},
     {"Exif directory count past the segment",
      [](const TiffBuilder& t, Bytes* b) { Put16(b, t.DirOffset(kExif), 0x8000, t.big_endian()); },
      true,
-     {{kExif, 36867}, {kExif, 33437}}, {kExif}},
+     {{kExif, 36867}, {kExif, 33437}},
+     {kExif}},
     {"Exif pointer of the wrong type",
      [](const TiffBuilder& t, Bytes* b) {
        Put16(b, t.EntryPos(kMain, image::kExifTagExifPointer) + 2, image::kExifShort,
              t.big_endian());
      },
      true,
-     {{kExif, 36867}}, {kExif}},
+     {{kExif, 36867}},
+     {kExif}},
     {"GPS pointer with two values",
      [](const TiffBuilder& t, Bytes* b) {
        Put32(b, t.EntryPos(kMain, image::kExifTagGpsPointer) + 4, 2, t.big_endian());
      },
      true,
-     {{kGps, 2}}, {kGps}},
+     {{kGps, 2}},
+     {kGps}},
     {"IFD0 chain loops back to itself",
      [](const TiffBuilder& t, Bytes* b) {
        Put32(b, t.EntryPos(kMain, image::kExifTagGpsPointer) + 12, t.DirOffset(kMain),
@@ -320,11 +326,16 @@ const VariantCase kVariantCases[] = {
     {"ASCII", [](TiffBuilder* t) { t->AddAscii(kMain, 500, "Lumo"); }, VT_LPSTR,
      [](const PROPVARIANT& v) { EXPECT_STREQ("Lumo", v.pszVal); }},
     {"ASCII without NUL",
-     [](TiffBuilder* t) { t->Add(kMain, 500, image::kExifAscii, 6, Bytes{'a', 'b', 'c', 'd', 'e', 'f'}); },
+     [](TiffBuilder* t) {
+       t->Add(kMain, 500, image::kExifAscii, 6, Bytes{'a', 'b', 'c', 'd', 'e', 'f'});
+     },
      VT_LPSTR, [](const PROPVARIANT& v) { EXPECT_STREQ("abcdef", v.pszVal); }},
     {"BYTE", [](TiffBuilder* t) { t->Add(kMain, 500, image::kExifByte, 1, Bytes{200}); }, VT_UI1,
      [](const PROPVARIANT& v) { EXPECT_EQ(200, v.bVal); }},
-    {"BYTE[5]", [](TiffBuilder* t) { t->Add(kMain, 500, image::kExifByte, 5, Bytes{2, 3, 0, 0, 9}); },
+    {"BYTE[5]",
+     [](TiffBuilder* t) {
+       t->Add(kMain, 500, image::kExifByte, 5, Bytes{2, 3, 0, 0, 9});
+     },
      VT_VECTOR | VT_UI1,
      [](const PROPVARIANT& v) {
        ASSERT_EQ(5u, v.caub.cElems);
@@ -332,7 +343,10 @@ const VariantCase kVariantCases[] = {
      }},
     {"SHORT", [](TiffBuilder* t) { t->AddShorts(kMain, 500, {65535}); }, VT_UI2,
      [](const PROPVARIANT& v) { EXPECT_EQ(65535, v.uiVal); }},
-    {"SHORT[3]", [](TiffBuilder* t) { t->AddShorts(kMain, 500, {1, 2, 0x1234}); },
+    {"SHORT[3]",
+     [](TiffBuilder* t) {
+       t->AddShorts(kMain, 500, {1, 2, 0x1234});
+     },
      VT_VECTOR | VT_UI2,
      [](const PROPVARIANT& v) {
        ASSERT_EQ(3u, v.caui.cElems);
@@ -340,10 +354,15 @@ const VariantCase kVariantCases[] = {
      }},
     {"LONG", [](TiffBuilder* t) { t->AddLongs(kMain, 500, {0xDEADBEEFu}); }, VT_UI4,
      [](const PROPVARIANT& v) { EXPECT_EQ(0xDEADBEEFu, v.ulVal); }},
-    {"RATIONAL", [](TiffBuilder* t) { t->AddRationals(kMain, 500, {{10, 2500}}); }, VT_UI8,
-     [](const PROPVARIANT& v) { EXPECT_EQ((2500ull << 32) | 10, v.uhVal.QuadPart); }},
+    {"RATIONAL",
+     [](TiffBuilder* t) {
+       t->AddRationals(kMain, 500, {{10, 2500}});
+     },
+     VT_UI8, [](const PROPVARIANT& v) { EXPECT_EQ((2500ull << 32) | 10, v.uhVal.QuadPart); }},
     {"RATIONAL[3]",
-     [](TiffBuilder* t) { t->AddRationals(kMain, 500, {{39, 1}, {54, 1}, {1512, 100}}); },
+     [](TiffBuilder* t) {
+       t->AddRationals(kMain, 500, {{39, 1}, {54, 1}, {1512, 100}});
+     },
      VT_VECTOR | VT_UI8,
      [](const PROPVARIANT& v) {
        ASSERT_EQ(3u, v.cauh.cElems);
@@ -353,7 +372,9 @@ const VariantCase kVariantCases[] = {
     {"SBYTE", [](TiffBuilder* t) { t->Add(kMain, 500, image::kExifSByte, 1, Bytes{0xFE}); }, VT_I1,
      [](const PROPVARIANT& v) { EXPECT_EQ(-2, v.cVal); }},
     {"UNDEFINED",
-     [](TiffBuilder* t) { t->Add(kMain, 500, image::kExifUndefined, 4, Bytes{'0', '2', '3', '2'}); },
+     [](TiffBuilder* t) {
+       t->Add(kMain, 500, image::kExifUndefined, 4, Bytes{'0', '2', '3', '2'});
+     },
      VT_BLOB,
      [](const PROPVARIANT& v) {
        ASSERT_EQ(4u, v.blob.cbSize);
@@ -364,7 +385,9 @@ const VariantCase kVariantCases[] = {
     {"SLONG", [](TiffBuilder* t) { t->AddLongs(kMain, 500, {0xFFFFFFFBu}, image::kExifSLong); },
      VT_I4, [](const PROPVARIANT& v) { EXPECT_EQ(-5, v.lVal); }},
     {"SRATIONAL",
-     [](TiffBuilder* t) { t->AddRationals(kMain, 500, {{0xFFFFFFFFu, 3}}, image::kExifSRational); },
+     [](TiffBuilder* t) {
+       t->AddRationals(kMain, 500, {{0xFFFFFFFFu, 3}}, image::kExifSRational);
+     },
      VT_I8,
      [](const PROPVARIANT& v) {
        EXPECT_EQ(-1, static_cast<int32_t>(v.hVal.QuadPart & 0xFFFFFFFF));
@@ -510,10 +533,10 @@ TEST(JpegMetadataTest, FindsExifAmongOtherSegments) {
   const Bytes xmp = {'h', 't', 't', 'p', ':', '/', '/', 'n', 's', 0, '<', 'x', '/', '>'};
   JpegBuilder jpeg;
   jpeg.Segment(0xE0, {'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0})
-      .Segment(0xE1, xmp)                      // XMP first
-      .Raw({0xFF, 0xFF, 0xFF})                 // fill bytes before a marker
+      .Segment(0xE1, xmp)       // XMP first
+      .Raw({0xFF, 0xFF, 0xFF})  // fill bytes before a marker
       .Exif(CameraTiff())
-      .Exif(Camera(true).Build())              // a second Exif block is ignored
+      .Exif(Camera(true).Build())  // a second Exif block is ignored
       .Segment(0xFE, {'c', 'o', 'm'})
       .Segment(0xDB, Bytes(65, 1));
   jpeg.Sos();
@@ -571,6 +594,18 @@ TEST(JpegMetadataTest, DamagedHeadersEndTheWalk) {
     j.Sos();
     j.Exif(CameraTiff());  // after the scan: not a header segment
     cases.push_back({"Exif after SOS", j.bytes(), true, false});
+  }
+  // Other segments may push the walk only so far into the file; Exif and ICC segments read on
+  // the way extend the bound by their own length.
+  for (int comments : {4, 5}) {
+    JpegBuilder j;
+    j.Icc(1, 1, exif_test::MakeIcc(60000, 60000));
+    for (int i = 0; i < comments; ++i) j.Segment(0xFE, Bytes(65000, 'c'));
+    j.Exif(CameraTiff());
+    j.Sos();
+    cases.push_back({comments == 4 ? "Exif behind a profile and 260 KB of comments"
+                                   : "Exif behind a profile and 325 KB of comments",
+                     j.bytes(), true, comments == 4});
   }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
