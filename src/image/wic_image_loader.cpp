@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "basic_lib/scoped_handle.h"
+#include "image/exif_query_reader.h"
+#include "image/exif_reader.h"
 #include "image/obj_image.h"
 #include "image/orientation.h"
 #include "image/wic_factory.h"
@@ -169,6 +171,28 @@ ComPtr<IWICBitmap> OpenWithPlugin(IWICImagingFactory* factory, const std::wstrin
   return copy;
 }
 
+// Wine's JPEG decoder reads pixels only: its query reader has no "/app1" block and it offers no
+// colour contexts. Where the system reads them (Windows) its answers are kept.
+bool HasApp1Block(IWICMetadataQueryReader* reader) {
+  if (!reader) return false;
+  PROPVARIANT value;
+  ::PropVariantInit(&value);
+  const HRESULT hr = reader->GetMetadataByName(L"/app1", &value);
+  ::PropVariantClear(&value);
+  return SUCCEEDED(hr);
+}
+
+ComPtr<IWICColorContext> ContextFromProfile(IWICImagingFactory* factory,
+                                            const std::vector<uint8_t>& profile) {
+  ComPtr<IWICColorContext> context;
+  if (!factory || profile.empty() || profile.size() > UINT_MAX ||
+      FAILED(factory->CreateColorContext(&context)) ||
+      FAILED(context->InitializeFromMemory(profile.data(), static_cast<UINT>(profile.size())))) {
+    return nullptr;
+  }
+  return context;
+}
+
 }  // namespace
 
 void SetRenderSettings(const RenderSettings& settings) {
@@ -259,7 +283,8 @@ bool CWICImageLoader::SelectFrame(const std::wstring& path, IWICBitmapFrameDecod
                                   const image::LoaderOptions& options) {
   ComPtr<IWICImagingFactory> factory = image::GetSharedWicFactory();
   UINT contexts = 0;
-  if (factory && SUCCEEDED(frame->GetColorContexts(0, nullptr, &contexts)) && contexts >= 1) {
+  const HRESULT contexts_hr = frame->GetColorContexts(0, nullptr, &contexts);
+  if (factory && SUCCEEDED(contexts_hr) && contexts >= 1) {
     ComPtr<IWICColorContext> context;
     if (SUCCEEDED(factory->CreateColorContext(&context))) {
       IWICColorContext* list[1] = {context.Get()};
@@ -275,6 +300,24 @@ bool CWICImageLoader::SelectFrame(const std::wstring& path, IWICBitmapFrameDecod
   ComPtr<IWICMetadataQueryReader> reader =
       options.query_reader ? options.query_reader(path, decoder_.Get(), frame)
                            : image::FrameQueryReader(path, decoder_.Get(), frame);
+
+  GUID container = GUID_NULL;
+  const bool jpeg = decoder_ && SUCCEEDED(decoder_->GetContainerFormat(&container)) &&
+                    IsEqualGUID(container, GUID_ContainerFormatJpeg);
+  const bool own_exif = jpeg && !image::HasApp1Block(reader.Get());
+  const bool own_profile = jpeg && FAILED(contexts_hr);
+  image::JpegMetadata own;
+  if ((own_exif || own_profile) && image::ReadJpegMetadataFromFile(path, &own)) {
+    ComPtr<IWICMetadataQueryReader> exif_reader;
+    if (own_exif && own.exif && SUCCEEDED(image::CreateExifQueryReader(own.exif, &exif_reader))) {
+      reader = exif_reader;
+    }
+    if (own_profile) {
+      if (auto context = image::ContextFromProfile(factory.Get(), own.icc_profile)) {
+        color_context_ = context;
+      }
+    }
+  }
   image::ReadFrameMetadata(frame, reader.Get(), &info_);
 
   info_.orientation = image::ApplyOrientationPolicy(info_.orientation, ::IsWindows8OrGreater(),

@@ -1,6 +1,7 @@
 #include "image/wic_image_loader.h"
 
 #include <gtest/gtest.h>
+#include <stdio.h>
 
 #include <atomic>
 #include <string>
@@ -111,28 +112,147 @@ TEST(WicImageLoaderTest, OrientationDrivesTheDisplayedSizeAndRotateCycles) {
   EXPECT_EQ(plain->Rotate(false), 1);
 }
 
-TEST(WicImageLoaderTest, SystemReaderOnARealExifFile) {
-  // Windows reads the EXIF block; Wine's reader answers no EXIF path, which must simply leave
-  // the record empty.
+TEST(WicImageLoaderTest, RealExifFileFillsTheRecordOnEitherReader) {
+  // Windows reads the EXIF block itself; where the system reader has none (Wine) our own reader
+  // of the file's APP1 segment answers the same paths.
   auto loader = CWICImageLoader::OpenImage(Fixture(L"exif.jpg"));
   ASSERT_TRUE(loader);
   const ImageMetadata& info = loader->GetInfo();
-  if (info.maker.empty()) {
-    EXPECT_TRUE(info.model.empty());
-    EXPECT_TRUE(info.f_number.empty());
-    EXPECT_TRUE(info.gps.empty());
-    EXPECT_EQ(info.orientation, 0);
-  } else {
-    EXPECT_EQ(info.maker, L"LumoraCam");
-    EXPECT_EQ(info.model, L"Model X");
-    EXPECT_EQ(info.f_number, L"2.8");
-    EXPECT_EQ(info.exposure_time, L"1/250");
-    EXPECT_EQ(info.iso, L"200");
-    EXPECT_EQ(info.date_taken, L"2019:05:04 13:02:09");
-    EXPECT_EQ(info.gps, L"39.904202,116.407394");
-    EXPECT_EQ(info.orientation, 6);
-  }
+  EXPECT_EQ(info.maker, L"LumoraCam");
+  EXPECT_EQ(info.model, L"Model X");
+  EXPECT_EQ(info.f_number, L"2.8");
+  EXPECT_EQ(info.exposure_time, L"1/250");
+  EXPECT_EQ(info.iso, L"200");
+  EXPECT_EQ(info.date_taken, L"2019:05:04 13:02:09");
+  // exiftool stores 15.1272 seconds as 18909/1250, which in 32-bit float arithmetic ends at
+  // ...205; 1512/100 seconds (photo_ii.jpg below) gives 39.904202.
+  EXPECT_EQ(info.gps, L"39.904205,116.407394");
+  EXPECT_EQ(info.orientation, 6);
   EXPECT_EQ(info.resolution, 300);  // JFIF density, read from the frame itself
+}
+
+std::wstring ExifFixture(const wchar_t* name) {
+  return std::wstring(LUMORA_FIXTURES_DIR) + L"/exif_files/" + name;
+}
+
+TEST(WicImageLoaderTest, CameraRecordOfExiftoolFiles) {
+  struct Case {
+    const wchar_t* file;
+    LONG w, h;  // displayed
+    ImageMetadata want;
+  };
+  ImageMetadata ii;
+  ii.date_taken = L"2019:05:04 13:02:09";
+  ii.orientation = 6;
+  ii.gps = L"39.904202,116.407394";
+  ii.maker = L"LumoCam";
+  ii.model = L"LC-1 Mark II";
+  ii.lens = L"LC 24-70mm F2.8";
+  ii.f_number = L"2.8";
+  ii.max_aperture = L"3.0";
+  ii.exposure_time = L"10/2500";
+  ii.iso = L"400";
+  ii.focal_length = L"50.0";
+  ii.metering_mode = L"5";
+  ii.flash = L"16";
+  ii.white_balance = L"1";
+  ii.exposure_program = L"2";
+  ImageMetadata mm;
+  mm.date_taken = L"2020:12:31 23:59:59";
+  mm.orientation = 8;
+  mm.gps = L"-22.908333,-43.196388";
+  mm.maker = L"Other Maker Inc.";
+  mm.model = L"M2";
+  mm.lens = L"Zoom 1";
+  mm.f_number = L"0.0";
+  mm.max_aperture = L"3.0";
+  mm.exposure_time = L"1/250";
+  mm.iso = L"3200";
+  mm.focal_length = L"13.5";
+  mm.metering_mode = L"2";
+  mm.flash = L"0";
+  mm.white_balance = L"0";
+  mm.exposure_program = L"3";
+  const Case cases[] = {{L"photo_ii.jpg", 3000, 4000, ii},
+                        {L"photo_mm.jpg", 480, 640, mm},
+                        {L"plain.jpg", 64, 48, ImageMetadata()},
+                        {L"photo.png", 64, 48, ImageMetadata()}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.file);
+    auto loader = CWICImageLoader::OpenImage(ExifFixture(c.file));
+    ASSERT_TRUE(loader);
+    EXPECT_EQ(loader->GetSize().cx, c.w);
+    EXPECT_EQ(loader->GetSize().cy, c.h);
+    const ImageMetadata& got = loader->GetInfo();
+    EXPECT_EQ(got.date_taken, c.want.date_taken);
+    EXPECT_EQ(got.orientation, c.want.orientation);
+    EXPECT_EQ(got.gps, c.want.gps);
+    EXPECT_EQ(got.maker, c.want.maker);
+    EXPECT_EQ(got.model, c.want.model);
+    EXPECT_EQ(got.lens, c.want.lens);
+    EXPECT_EQ(got.f_number, c.want.f_number);
+    EXPECT_EQ(got.max_aperture, c.want.max_aperture);
+    EXPECT_EQ(got.exposure_time, c.want.exposure_time);
+    EXPECT_EQ(got.iso, c.want.iso);
+    EXPECT_EQ(got.focal_length, c.want.focal_length);
+    EXPECT_EQ(got.metering_mode, c.want.metering_mode);
+    EXPECT_EQ(got.flash, c.want.flash);
+    EXPECT_EQ(got.white_balance, c.want.white_balance);
+    EXPECT_EQ(got.exposure_program, c.want.exposure_program);
+  }
+}
+
+TEST(WicImageLoaderTest, OwnExifReaderOnlyWhenTheSystemHasNoApp1Block) {
+  // photo_ii.jpg stores orientation 6; the stand-in system reader says 3.
+  for (bool system_has_block : {false, true}) {
+    SCOPED_TRACE(system_has_block);
+    image::LoaderOptions options;
+    options.query_reader = [system_has_block](const std::wstring&, IWICBitmapDecoder*,
+                                              IWICBitmapFrameDecode*) {
+      ComPtr<FakeQueryReader> reader;
+      reader.Attach(new FakeQueryReader());
+      if (system_has_block) reader->Set(L"/app1", FakeQueryReader::ULong(0));
+      reader->Set(L"/app1/ifd/{ushort=274}", FakeQueryReader::UShort(3));
+      return ComPtr<IWICMetadataQueryReader>(reader.Get());
+    };
+    auto loader = CWICImageLoader::OpenImage(ExifFixture(L"photo_ii.jpg"), options);
+    ASSERT_TRUE(loader);
+    EXPECT_EQ(loader->GetInfo().orientation, system_has_block ? 3 : 6);
+    EXPECT_EQ(loader->GetInfo().date_taken.empty(), system_has_block);
+  }
+}
+
+std::vector<BYTE> ProfileBytes(IWICColorContext* context) {
+  std::vector<BYTE> bytes;
+  UINT size = 0;
+  if (!context || FAILED(context->GetProfileBytes(0, nullptr, &size)) || size == 0) return bytes;
+  bytes.resize(size);
+  if (FAILED(context->GetProfileBytes(size, bytes.data(), &size))) bytes.clear();
+  return bytes;
+}
+
+TEST(WicImageLoaderTest, EmbeddedProfileBecomesTheColourContext) {
+  std::vector<BYTE> expected;
+  {
+    FILE* f = _wfopen(ExifFixture(L"big.icc").c_str(), L"rb");
+    ASSERT_NE(f, nullptr);
+    BYTE buffer[8192];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof(buffer), f)) > 0) {
+      expected.insert(expected.end(), buffer, buffer + got);
+    }
+    fclose(f);
+  }
+  auto loader = CWICImageLoader::OpenImage(ExifFixture(L"icc.jpg"));
+  ASSERT_TRUE(loader);
+  ASSERT_NE(loader->GetColorContext(), nullptr);
+  EXPECT_TRUE(ProfileBytes(loader->GetColorContext()) == expected);
+  basic_lib::ScopedBitmap fitted(loader->RenderFitted(32, 24, image::RenderSettings()));
+  EXPECT_TRUE(fitted);
+
+  auto plain = CWICImageLoader::OpenImage(ExifFixture(L"plain.jpg"));
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->GetColorContext(), nullptr);
 }
 
 TEST(WicImageLoaderTest, RenderFittedTurnsPixelsUprightForEveryOrientation) {
