@@ -417,9 +417,10 @@ bool CTolvaneDlg::OnCommand(UINT id) {
   }
 }
 
-void CTolvaneDlg::OnCommandNotBuilt(UINT) {
-  // The image view, document, dialogs and menus take these over as they are built; none of them
-  // does anything visible before its part exists.
+void CTolvaneDlg::OnCommandNotBuilt(UINT id) {
+  // The dialogs and menus take these over as they are built; none of them does anything
+  // visible before its part exists, so the log is the only trace of the request.
+  LUMORA_LOG_I("command " << id << " has no handler yet");
 }
 
 LRESULT CTolvaneDlg::OnCopyData(HWND, const COPYDATASTRUCT* data) {
