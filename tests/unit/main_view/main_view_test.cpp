@@ -88,7 +88,9 @@ TEST(MainViewWheel, DecisionTable) {
   for (const auto& c : cases) {
     const WheelDecision d = DecideWheel(c.setting, c.ctrl, c.alt, c.delta);
     EXPECT_EQ(d.kind, c.kind) << c.setting << c.ctrl << c.alt << " " << c.delta;
-    if (c.kind == WheelDecision::kZoom) EXPECT_EQ(d.steps, c.steps) << c.delta;
+    if (c.kind == WheelDecision::kZoom) {
+      EXPECT_EQ(d.steps, c.steps) << c.delta;
+    }
   }
 }
 
