@@ -48,8 +48,8 @@ bool IsAnimatedGif(CurrentDocument* document) {
   GUID format = {};
   UINT frames = 0;
   return SUCCEEDED(decoder->GetContainerFormat(&format)) &&
-         IsEqualGUID(format, GUID_ContainerFormatGif) && SUCCEEDED(decoder->GetFrameCount(&frames)) &&
-         frames >= 2;
+         IsEqualGUID(format, GUID_ContainerFormatGif) &&
+         SUCCEEDED(decoder->GetFrameCount(&frames)) && frames >= 2;
 }
 
 }  // namespace
@@ -150,8 +150,8 @@ void WndMainImageView::ShowCurrentImage() {
       LOGFONTW face = {};
       ::GetObjectW(GetDefaultFont(), sizeof(face), &face);
       HFONT font = CreatePointFont(120, face.lfFaceName[0] ? face.lfFaceName : nullptr);
-      AddItem(std::make_unique<CLoadErrorItem>(::PathFindFileNameW(path.c_str()),
-                                               lang::GetText(L"app", L"LOAD_IMAGE_ERROR_TIP"), font));
+      AddItem(std::make_unique<CLoadErrorItem>(
+          ::PathFindFileNameW(path.c_str()), lang::GetText(L"app", L"LOAD_IMAGE_ERROR_TIP"), font));
     } else {
       const RECT view = ViewRect();
       view_render::RenderEnvironment environment;

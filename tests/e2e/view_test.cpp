@@ -200,8 +200,8 @@ TEST(ImageViewTest, SmallPictureAtActualSizeOnTheCanvasColour) {
     return c.rfind(L"small.png ( 400x300", 0) == 0 && ZoomPercent(c) == 100;
   })) << Caption(v.main);
   const int w = v.Width(), h = v.Height();
-  ASSERT_TRUE(WaitUntil([&] { return ColorNear(v.Shot().At(w / 2, h / 2), 30, 160, 60, 8); },
-                        kWaitMs));
+  ASSERT_TRUE(
+      WaitUntil([&] { return ColorNear(v.Shot().At(w / 2, h / 2), 30, 160, 60, 8); }, kWaitMs));
   const Capture shot = Settled(v);
   v.Save(shot, L"view_small_actual.png");
   EXPECT_TRUE(IsCanvas(shot.At(3, 3), 40, 40, 40));
@@ -309,9 +309,9 @@ TEST(ImageViewTest, MissingAndUndecodableFilesAndTheWelcomeScreen) {
     // The open button's place: 7 right of the slogan (340 x 96), 87 below it.
     const int x = (w - 340) / 2, y = (h - 96 - 52) / 2;
     POINT button = v.At(x + 7 + 75, y + 96 + 87 + 20);
-    ASSERT_TRUE(WaitUntil([&] { return ColorNear(v.Shot().At(x + 7 + 5, y + 96 + 87 + 20),
-                                                 38, 110, 200, 40); },
-                          kWaitMs));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ColorNear(v.Shot().At(x + 7 + 5, y + 96 + 87 + 20), 38, 110, 200, 40); },
+        kWaitMs));
     v.Save(Settled(v), L"view_welcome.png");
     // Absolute input coordinates are rounded: some screen points cannot be hit exactly.
     bool reached = false;

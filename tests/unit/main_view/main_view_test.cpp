@@ -184,7 +184,8 @@ class MainViewWindowTest : public ::testing::Test {
     return got;
   }
   void Wheel(int delta, bool ctrl) {
-    const WPARAM w = MAKEWPARAM(ctrl ? MK_CONTROL : 0, static_cast<WORD>(static_cast<short>(delta)));
+    const WPARAM w =
+        MAKEWPARAM(ctrl ? MK_CONTROL : 0, static_cast<WORD>(static_cast<short>(delta)));
     ::SendMessageW(view_->GetSafeHwnd(), WM_MOUSEWHEEL, w, MAKELPARAM(400, 300));
   }
   void Press(int x, int y) {
