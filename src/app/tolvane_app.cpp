@@ -14,9 +14,11 @@
 #include "app/tolvane_dlg.h"
 #include "basic_lib/path_util.h"
 #include "basic_lib/scoped_handle.h"
+#include "document/current_document.h"
 #include "image/wic_factory.h"
 #include "lang/language.h"
 #include "log/my_log.h"
+#include "view_render/system_cache.h"
 
 const wchar_t CTolvaneApp::kMissingSkinText[] =
     L"\u56fe\u7247\u67e5\u770b\u5931\u8d25\uff0c\u8bf7\u91cd\u65b0\u4e0b\u8f7d\u770b\u56fe"
@@ -139,8 +141,9 @@ void CTolvaneApp::UpdateReceivers() {
 }
 
 int CTolvaneApp::ExitInstance() {
-  // The current document, the thumbnail cache with its preloader and the folder list are
-  // released here once they exist.
+  // The document's render queue and the preloader's tasks end before COM and GDI+ go.
+  CurrentDocument::DestroyInstance();
+  CSystemCache::DestroyInstance();
   app::CleanUpAtExit();
   image::SetSharedWicFactory(nullptr);
   gdiplus_.reset();

@@ -14,11 +14,14 @@
 #include "app/main_layout.h"
 #include "basic_lib/path_util.h"
 #include "document/current_document.h"
+#include "folder/current_folder_image.h"
 #include "framework/dc.h"
 #include "framework/win_app.h"
 #include "image/image_format.h"
 #include "log/my_log.h"
 #include "res/resource.h"
+#include "view_render/system_cache.h"
+#include "view_render/view_settings.h"
 
 namespace {
 
@@ -61,7 +64,8 @@ LRESULT CChildPlaceholder::WindowProc(UINT msg, WPARAM wparam, LPARAM lparam) {
 
 CTolvaneDlg::CTolvaneDlg()
     : framework::CDialog(IDD_MAIN),
-      image_view_(RGB(255, 255, 255)),
+      folder_list_(std::make_unique<CCurrentFolderImage>()),
+      image_view_(MakeViewContext()),
       background_brush_(::CreateSolidBrush(kCaptionBack)) {
   RegisterMainWindowClass();
 }
@@ -106,7 +110,10 @@ BOOL CTolvaneDlg::OnInitDialog() {
   ::GetClientRect(hwnd_, &client);
   const MainLayout layout =
       ComputeMainLayout(client.right, client.bottom, config.toolbarDock != 0, false);
+  title_info_.SetMainWindow(hwnd_);
+  image_view_.Context().main_window = hwnd_;
   image_view_.Create(hwnd_, main_ids::kImageView, layout.view);
+  toolbar_.SetFolderList(folder_list_.get());
   toolbar_.Create(hwnd_, main_ids::kToolbar, layout.toolbar);
   logo_.Create(hwnd_, main_ids::kLogo, layout.logo);
   menubar_.Create(hwnd_, main_ids::kMenubar, layout.menubar_button);
@@ -266,7 +273,8 @@ LRESULT CTolvaneDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case msg::kOpenFirstImage: {
       const std::wstring path = CCommandLine::Instance().GetFilePath();
-      if (!path.empty()) OpenImageFile(path);
+      // An empty path shows the welcome screen.
+      OpenImageFile(path);
       // The association thread starts here once the association module exists.
       return 0;
     }
@@ -280,6 +288,16 @@ LRESULT CTolvaneDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
       ::InvalidateRect(hwnd_, nullptr, TRUE);
       if (ImageViewWindow()) ::InvalidateRect(ImageViewWindow(), nullptr, FALSE);
       return 0;
+    case WM_ENTERSIZEMOVE:
+      image_view_.OnEnterSizeMove();
+      break;
+    case WM_EXITSIZEMOVE:
+      image_view_.OnExitSizeMove();
+      break;
+    case WM_MOUSEWHEEL:
+      // A wheel turn that reached the frame itself acts on the image too.
+      if (ImageViewWindow()) return ::SendMessageW(ImageViewWindow(), message, wparam, lparam);
+      break;
     case msg::kMenuClosed:
       switch (wparam) {
         case cmd::kOpen:
@@ -353,6 +371,26 @@ bool CTolvaneDlg::OnCommand(UINT id) {
     case cmd::kRedrawView:
       if (ImageViewWindow()) ::InvalidateRect(ImageViewWindow(), nullptr, FALSE);
       return true;
+    case cmd::kFitOrActual:
+      image_view_.CloseContextMenu();
+      image_view_.ToggleFitActual();
+      return true;
+    case cmd::kZoomIn:
+    case cmd::kZoomOut:
+      image_view_.ZoomStep(id == cmd::kZoomIn);
+      return true;
+    case cmd::kPrevious:
+    case cmd::kNext:
+      OpenNeighbour(id == cmd::kNext ? 1 : -1);
+      return true;
+    case cmd::kRotateLeft:
+    case cmd::kRotateRight:
+      image_view_.Rotate(id == cmd::kRotateRight);
+      return true;
+    case cmd::kScrollUp:
+    case cmd::kScrollDown:
+      image_view_.ScrollPage(id);
+      return true;
     case cmd::kNothing:
       return true;
     case cmd::kInfoPanel:
@@ -366,13 +404,6 @@ bool CTolvaneDlg::OnCommand(UINT id) {
       return true;
     case cmd::kShowOnMap:
     case cmd::kResize:
-    case cmd::kFitOrActual:
-    case cmd::kZoomIn:
-    case cmd::kZoomOut:
-    case cmd::kPrevious:
-    case cmd::kNext:
-    case cmd::kRotateLeft:
-    case cmd::kRotateRight:
     case cmd::kDelete:
     case cmd::kConvert:
     case cmd::kOpen:
@@ -385,8 +416,6 @@ bool CTolvaneDlg::OnCommand(UINT id) {
     case cmd::kAbout:
     case cmd::kOpenWith:
     case cmd::kFeedback:
-    case cmd::kScrollUp:
-    case cmd::kScrollDown:
     case cmd::kDefaultViewer:
       OnCommandNotBuilt(id);
       return true;
@@ -395,9 +424,10 @@ bool CTolvaneDlg::OnCommand(UINT id) {
   }
 }
 
-void CTolvaneDlg::OnCommandNotBuilt(UINT) {
-  // The image view, document, dialogs and menus take these over as they are built; none of them
-  // does anything visible before its part exists.
+void CTolvaneDlg::OnCommandNotBuilt(UINT id) {
+  // The dialogs and menus take these over as they are built; none of them does anything
+  // visible before its part exists, so the log is the only trace of the request.
+  LUMORA_LOG_I("command " << id << " has no handler yet");
 }
 
 LRESULT CTolvaneDlg::OnCopyData(HWND, const COPYDATASTRUCT* data) {
@@ -453,8 +483,71 @@ void CTolvaneDlg::ComeToForeground() {
   if (attach) ::AttachThreadInput(own_thread, foreground_thread, FALSE);
 }
 
-void CTolvaneDlg::OpenImageFile(const std::wstring&) {
-  // The current document opens the picture here and the view refreshes.
+MainViewContext CTolvaneDlg::MakeViewContext() {
+  MainViewContext context;
+  context.document = &CurrentDocument::Instance();
+  context.folder = folder_list_.get();
+  context.cache = &CSystemCache::Instance();
+  context.canvas_color = [] { return CAppConfig::Instance().canvasBackColor; };
+  context.view_margin = [] {
+    const CAppConfig& config = CAppConfig::Instance();
+    return config.toolbarDock != 0 ? 0 : config.viewMargin;
+  };
+  context.wheel_action = [](bool reread) {
+    CAppConfig& config = CAppConfig::Instance();
+    if (reread) config.LoadWheelSettings();
+    return config.mouseWheelAction;
+  };
+  context.folder_loop = [] { return CAppConfig::Instance().viewFolderLoop != 0; };
+  context.refresh_status = [this] { title_info_.Refresh(); };
+  // Half a percent up so that the float ratio truncates back to the same percentage.
+  context.set_zoom_text = [this](int percent) { title_info_.SetZoom((percent + 0.5f) / 100.0f); };
+  folder_list_->SetPositionHandler(
+      [this](int index, int count) { title_info_.SetPosition(index, count); });
+  folder_list_->SetListHandler(
+      [](const std::wstring& folder, int index, const std::deque<std::wstring>& names) {
+        if (CAppConfig::Instance().preloadEnable != 0) {
+          CSystemCache::Instance().Preload(folder, index, names);
+        }
+      });
+  return context;
+}
+
+void CTolvaneDlg::ApplyViewSettings() {
+  const CAppConfig& config = CAppConfig::Instance();
+  image::LoaderOptions options;
+  options.orientation_by_tag = config.orientationByTag != 0;
+  CurrentDocument& document = CurrentDocument::Instance();
+  document.SetLoaderOptions(options);
+  document.SetTitleInfoSink([this](const std::wstring& path, const std::wstring& date, SIZE size) {
+    title_info_.SetImageInfo(path, date, size.cx, size.cy);
+  });
+  image::RenderSettings render = image::GetRenderSettings();
+  render.ignore_embedded_icc = config.ignoreEmbeddedIcc != 0;
+  render.canvas_color = config.canvasBackColor;
+  image::SetRenderSettings(render);
+  view_render::ViewSettings view;
+  view.max_zoom_ratio = config.maxZoomRatio;
+  view.double_click_action = config.doubleClickAction;
+  view.long_image_mode = config.longImageMode != 0;
+  view.hardware_zoom = config.hardwareZoom != 0;
+  view.preload_enable = config.preloadEnable != 0;
+  view_render::SetViewSettings(view);
+}
+
+void CTolvaneDlg::OpenImageFile(const std::wstring& path) {
+  ApplyViewSettings();
+  CurrentDocument::Instance().Open(path);
+  image_view_.ShowCurrentImage();
+}
+
+void CTolvaneDlg::OpenNeighbour(int delta) {
+  const std::wstring path =
+      folder_list_->GetNeighbourPath(delta, CAppConfig::Instance().viewFolderLoop != 0);
+  if (path.empty()) return;
+  CSystemCache::Instance().SetDirection(delta > 0 ? CSystemCache::kForward
+                                                  : CSystemCache::kBackward);
+  OpenImageFile(path);
 }
 
 void CTolvaneDlg::OnTimer(UINT_PTR id) {
@@ -513,6 +606,7 @@ void CTolvaneDlg::LayoutChildren() {
   logo_.SetLogoMode(logo_.IsFullMode());
   MoveChild(toolbar_.GetSafeHwnd(), layout.toolbar);
   MoveChild(image_view_.GetSafeHwnd(), layout.view);
+  image_view_.OnParentSized();
 }
 
 void CTolvaneDlg::OnPaint() {
@@ -629,5 +723,7 @@ void CTolvaneDlg::OnDestroy() {
   CIPCMessageMgr& channel = CIPCMessageMgr::Instance();
   channel.RemoveListener(this);
   channel.Disconnect();
-  // The image view releases its resources here once it exists.
+  image_view_.DestroyWindow();
+  folder_list_->Stop();
+  CurrentDocument::Instance().Close();
 }

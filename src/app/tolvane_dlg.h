@@ -4,6 +4,7 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,10 @@
 #include "wnd_main_toolbar/wnd_main_logo.h"
 #include "wnd_main_toolbar/wnd_main_menubar.h"
 #include "wnd_main_toolbar/wnd_main_toolbar.h"
+#include "main_view/main_image_view.h"
+#include "wnd_main_toolbar/title_info.h"
+
+class CCurrentFolderImage;
 
 // A plain child window standing in for a widget window that is not built yet: it fills its
 // rectangle with one colour.
@@ -89,9 +94,16 @@ class CTolvaneDlg : public framework::CDialog, public IChannelListener2 {
   void ComeToForeground();
   // Opens a picture as the current document (the document module plugs in here).
   void OpenImageFile(const std::wstring& path);
+  // Previous (-1) or next (+1) image of the folder list.
+  void OpenNeighbour(int delta);
+  // Hands the settings the document and the renderer read over to them.
+  void ApplyViewSettings();
+  MainViewContext MakeViewContext();
   void UpdateMaximizeButton();
 
-  CChildPlaceholder image_view_;
+  std::unique_ptr<CCurrentFolderImage> folder_list_;
+  TitleInfo title_info_;
+  WndMainImageView image_view_;
   WndMainToolbar toolbar_;
   WndMainMenubar menubar_;
   WndMainLogo logo_;

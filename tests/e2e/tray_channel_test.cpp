@@ -18,6 +18,29 @@ constexpr WORD kCloseButton = 1023;
 constexpr DWORD kExitTimeoutMs = 15000;
 const std::string kExitRecord = "type=2 routing=1 priority=2";
 
+// A 1 x 1 white 24-bit BMP.
+std::string TinyBitmap() {
+  std::string b = "BM";
+  auto put32 = [&b](uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  };
+  put32(58);
+  put32(0);
+  put32(54);
+  put32(40);
+  put32(1);
+  put32(1);
+  b += std::string("\x01\x00\x18\x00", 4);
+  put32(0);
+  put32(4);
+  put32(2835);
+  put32(2835);
+  put32(0);
+  put32(0);
+  b += std::string("\xFF\xFF\xFF\x00", 4);
+  return b;
+}
+
 class TrayChannelTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -43,9 +66,10 @@ class TrayChannelTest : public ::testing::Test {
   }
 
   // A viewer whose end of the channel is connected.
-  HWND StartViewer(Process& p) {
+  HWND StartViewer(Process& p, const std::wstring& args = L"") {
     LaunchOptions o;
     o.data_dir = data_.path();
+    o.args = args;
     if (!p.Start(o)) return nullptr;
     HWND wnd = p.WaitWindow();
     if (!wnd) return nullptr;
@@ -90,10 +114,13 @@ TEST_F(TrayChannelTest, ClosingTheLastViewerCompletelyEndsTheTray) {
   SetAppKey(L"only_one_instance", L"0");
   StartTray();
   Process first, second;
-  HWND first_wnd = StartViewer(first);
-  ASSERT_NE(nullptr, first_wnd);
   // A viewer that shows a picture is not handed a new start; its caption says which.
-  ASSERT_TRUE(::SetWindowTextW(first_wnd, L"a.jpg - Lumora Viewer"));
+  const std::wstring picture = data_.File(L"a.bmp");
+  ASSERT_TRUE(WriteFileBytes(picture, TinyBitmap()));
+  HWND first_wnd = StartViewer(first, L"\"" + picture + L"\"");
+  ASSERT_NE(nullptr, first_wnd);
+  ASSERT_TRUE(WaitUntil([&] { return Caption(first_wnd).rfind(L"a.bmp", 0) == 0; }, 10000))
+      << Caption(first_wnd);
   HWND second_wnd = StartViewer(second);
   ASSERT_NE(nullptr, second_wnd);
   ASSERT_NE(first.pid(), WindowProcessId(second_wnd));
