@@ -386,6 +386,10 @@ bool CTolvaneDlg::OnCommand(UINT id) {
     case cmd::kRotateLeft:
     case cmd::kRotateRight:
       image_view_.Rotate(id == cmd::kRotateRight);
+      if (const auto loader = CurrentDocument::Instance().GetLoader()) {
+        const SIZE size = loader->GetSize();
+        title_info_.SetSize(size.cx, size.cy);
+      }
       return true;
     case cmd::kScrollUp:
     case cmd::kScrollDown:
