@@ -10,8 +10,11 @@ trap lumora_cleanup EXIT
 
 "$LUMORA_ROOT/tools/setup.sh"
 dir="$LUMORA_BUILD/x64"
-lumora_configure_build x86_64 "$dir" OFF
-cmake --build "$dir" -j "$(nproc)" >/dev/null
+# The same warning setting as tools/test.sh, so switching between the two rebuilds nothing; only
+# the program, its companions, its files and the driver are built.
+lumora_configure_build x86_64 "$dir" ON
+cmake --build "$dir" -j "$(nproc)" --target LumoraViewer SvcBridge LumoraTray lumora_res_assets \
+  lang_files driver >/dev/null
 
 picture="${1:-}"
 if [ -z "$picture" ]; then

@@ -1,4 +1,5 @@
-// The toolbar of the real viewer: its sprite on screen, the fit/actual button's click and tooltip.
+// The toolbar of the real viewer showing a picture: its sprite on screen, the fit/actual button's
+// click and tooltip.
 #include <gtest/gtest.h>
 #include <wincodec.h>
 #include <windows.h>
@@ -103,15 +104,22 @@ TEST(ToolbarE2E, SpriteOnScreenAndTheFitButtonTogglesCellAndTooltip) {
   const std::wstring fit_text = ReadIni(JoinPath(bin, L"lang\\en.ini"), L"TOOLBAR", L"4");
   ASSERT_NE(L"<absent>", fit_text);
 
+  // A picture larger than the view, so actual size differs from the fitted zoom and every
+  // button that needs a decoded image is enabled.
   TempDir data(L"toolbar");
+  TempDir pictures(L"toolbar_pictures");
+  const std::wstring picture = pictures.File(L"wide.bmp");
+  ASSERT_TRUE(WriteSolidBmp(picture, 1800, 1300, 0x3C78B4));
   Process viewer;
   LaunchOptions options;
   options.data_dir = data.path();
+  options.args = L"\"" + picture + L"\"";
   ASSERT_TRUE(viewer.Start(options));
   HWND main = viewer.WaitWindow();
   ASSERT_NE(nullptr, main);
   HWND toolbar = ::GetDlgItem(main, kToolbarId);
   ASSERT_NE(nullptr, toolbar);
+  ASSERT_TRUE(WaitUntil([&] { return Caption(main).rfind(L"wide.bmp", 0) == 0; }, 15000));
   MoveMouse({1270, 1010});
 
   const RECT band = ClientRectOnScreen(toolbar);
@@ -121,6 +129,8 @@ TEST(ToolbarE2E, SpriteOnScreenAndTheFitButtonTogglesCellAndTooltip) {
   const POINT centre =
       ClientToScreenPoint(toolbar, cell.x + kCellWidth / 2, cell.y + kCellHeight / 2);
 
+  // The enable rules follow the view's image-changed event; wait until they are painted.
+  WaitUntil([&] { return CellMatch(CapturePainted(toolbar), cell, sprite, 0, 0) > 0.97; }, 5000);
   Capture before = CapturePainted(toolbar);
   ASSERT_FALSE(before.Empty());
   SaveCapture(CaptureWindow(main), JoinPath(ArtifactDir(), L"toolbar_start.png"));

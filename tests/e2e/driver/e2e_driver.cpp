@@ -279,6 +279,42 @@ bool WriteIni(const std::wstring& file, const wchar_t* section, const wchar_t* k
   return ::WritePrivateProfileStringW(section, key, value.c_str(), file.c_str()) != FALSE;
 }
 
+bool WriteSolidBmp(const std::wstring& path, int width, int height, uint32_t rgb) {
+  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return false;
+  const uint32_t row = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
+  const uint32_t image = row * static_cast<uint32_t>(height);
+  std::string b = "BM";
+  auto put16 = [&b](uint32_t v) {
+    for (int i = 0; i < 2; ++i) b.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  };
+  auto put32 = [&b](uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  };
+  put32(54 + image);
+  put32(0);
+  put32(54);
+  put32(40);
+  put32(static_cast<uint32_t>(width));
+  put32(static_cast<uint32_t>(height));
+  put16(1);
+  put16(24);
+  put32(0);
+  put32(image);
+  put32(2835);
+  put32(2835);
+  put32(0);
+  put32(0);
+  std::string line(row, '\0');
+  for (int x = 0; x < width; ++x) {
+    line[x * 3] = static_cast<char>(rgb & 0xFF);
+    line[x * 3 + 1] = static_cast<char>((rgb >> 8) & 0xFF);
+    line[x * 3 + 2] = static_cast<char>((rgb >> 16) & 0xFF);
+  }
+  b.reserve(b.size() + image);
+  for (int y = 0; y < height; ++y) b += line;
+  return WriteFileBytes(path, b);
+}
+
 TempDir::TempDir(const std::wstring& label) : path_(FreshFolder(label)) {}
 
 TempDir::~TempDir() {

@@ -36,6 +36,8 @@ std::wstring ReadIni(const std::wstring& file, const wchar_t* section, const wch
                      const wchar_t* fallback = L"<absent>");
 bool WriteIni(const std::wstring& file, const wchar_t* section, const wchar_t* key,
               const std::wstring& value);
+// A 24-bit BMP of one colour (0xRRGGBB), for scenarios that need a picture of a given size.
+bool WriteSolidBmp(const std::wstring& path, int width, int height, uint32_t rgb);
 
 // A fresh folder under TempRoot(), deleted with everything in it when the object goes.
 class TempDir {
