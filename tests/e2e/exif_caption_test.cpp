@@ -34,7 +34,7 @@ TEST(ExifCaption, DateAndTurnedSizeInTheCaption) {
   const bool shown = WaitUntil([&] { return Caption(main) == expected; }, 15000);
   const std::wstring caption = Caption(main);
   EXPECT_TRUE(shown) << "caption: " << std::string(caption.begin(), caption.end());
-  SaveCapture(CaptureWindow(main), JoinPath(ArtifactDir(), L"exif_caption.png"));
+  SaveCapture(CapturePainted(main), JoinPath(ArtifactDir(), L"exif_caption.png"));
 }
 
 }  // namespace

@@ -31,7 +31,8 @@ TEST(HarnessTest, FindsTheWindowOfItsProcessAndPassesTheDataFolder) {
   HWND wnd = p.WaitWindow(kStartTimeoutMs, kStandInClass);
   ASSERT_NE(nullptr, wnd);
   EXPECT_EQ(p.pid(), WindowProcessId(wnd));
-  EXPECT_EQ(L"standin", Caption(wnd));
+  // The first program of a fresh Wine prefix may answer slowly while Wine finishes starting.
+  EXPECT_TRUE(WaitUntil([&] { return Caption(wnd) == L"standin"; }, 15000)) << Caption(wnd);
   EXPECT_EQ(L"100_100_740_580", RectText(WindowRect(wnd)));
   EXPECT_FALSE(IsMaximized(wnd));
 
