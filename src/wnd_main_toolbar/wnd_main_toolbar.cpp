@@ -105,10 +105,10 @@ WndMainToolbar::WndMainToolbar()
       default_source_(static_cast<wnd_main_toolbar::CCurrentImageSource*>(image_source_.get())),
       text_(wnd_main_toolbar::DefaultToolbarText()),
       stat_(wnd_main_toolbar::DefaultStatReporter()) {
-  for (const auto& spec : wnd_main_toolbar::kButtons) {
-    auto button = std::make_unique<CToolbarButton>(spec.id, spec.column, spec.group, sprite_);
-    button->tooltip = text_(spec.key);
-    if (spec.id == wnd_main_toolbar::kEnhance) button->SetEnabled(false);
+  for (const auto& entry : wnd_main_toolbar::kButtons) {
+    auto button = std::make_unique<CToolbarButton>(entry.id, entry.column, entry.group, sprite_);
+    button->tooltip = text_(entry.key);
+    if (entry.id == wnd_main_toolbar::kEnhance) button->SetEnabled(false);
     AddItem(std::move(button));
   }
   SetLayout(std::make_unique<wnd_main_toolbar::CToolbarButtonLayout>());
@@ -134,8 +134,8 @@ void WndMainToolbar::SetImageSource(std::unique_ptr<wnd_main_toolbar::IToolbarIm
 void WndMainToolbar::SetTextLookup(wnd_main_toolbar::TextLookup lookup) {
   if (!lookup) return;
   text_ = std::move(lookup);
-  for (const auto& spec : wnd_main_toolbar::kButtons) {
-    if (spec.id != wnd_main_toolbar::kFitOrActual) SetButtonTip(spec.id, spec.key);
+  for (const auto& entry : wnd_main_toolbar::kButtons) {
+    if (entry.id != wnd_main_toolbar::kFitOrActual) SetButtonTip(entry.id, entry.key);
   }
   CToolbarButton* fit = Button(wnd_main_toolbar::kFitOrActual);
   SetButtonTip(wnd_main_toolbar::kFitOrActual,
