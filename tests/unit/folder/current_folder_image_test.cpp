@@ -15,23 +15,14 @@
 #include <vector>
 
 #include "basic_lib/com_ptr.h"
+#include "unit/test_support/pump_until.h"
 
 namespace {
 
 using Names = std::vector<std::wstring>;
 
 bool PumpUntil(const std::function<bool()>& cond, DWORD timeout_ms = 10000) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
-  for (;;) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (cond()) return true;
-    if (::GetTickCount64() > deadline) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
+  return test_support::PumpUntil(cond, timeout_ms);
 }
 
 // A fresh folder under the test run's temporary folder.

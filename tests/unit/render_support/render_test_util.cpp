@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "image/wic_factory.h"
+#include "unit/test_support/pump_until.h"
 
 using basic_lib::ComPtr;
 
@@ -114,17 +115,7 @@ class PatternSource : public IWICBitmapSource {
 void InstallRenderEnvironment() { ::testing::AddGlobalTestEnvironment(new RenderEnvironment()); }
 
 bool PumpUntil(const std::function<bool()>& cond, DWORD timeout_ms) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
-  for (;;) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (cond()) return true;
-    if (::GetTickCount64() > deadline) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
+  return test_support::PumpUntil(cond, timeout_ms);
 }
 
 std::wstring MakeTempFolder(const std::wstring& name) {

@@ -9,23 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "unit/test_support/pump_until.h"
 #include "view_render/auto_initialize_com.h"
 
 namespace {
 
 // Runs the message loop until cond holds or the deadline passes.
 bool PumpUntil(const std::function<bool()>& cond, DWORD timeout_ms = 10000) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
-  for (;;) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (cond()) return true;
-    if (::GetTickCount64() > deadline) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
+  return test_support::PumpUntil(cond, timeout_ms);
 }
 
 // Worker-side wait with a deadline (never a fixed sleep).

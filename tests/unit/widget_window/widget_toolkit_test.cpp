@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "unit/test_support/pump_until.h"
 #include "widget_window/interface_image.h"
 #include "widget_window/timer_notify.h"
 #include "widget_window/widget_items.h"
@@ -21,17 +22,7 @@ constexpr wchar_t kHostClassName[] = L"LumoraWidgetTestHost";
 constexpr UINT WM_TEST_DROP_CAPTURE = WM_APP + 7;
 
 bool PumpUntil(const std::function<bool()>& cond, DWORD timeout_ms = 5000) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
-  for (;;) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (cond()) return true;
-    if (::GetTickCount64() > deadline) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
+  return test_support::PumpUntil(cond, timeout_ms);
 }
 
 void DrainMessages() {
